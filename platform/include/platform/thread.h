@@ -1,0 +1,46 @@
+// Threads created suspended, resumed, and joined by their owner. Never killed:
+// a thread ends by returning from its body, which polls its owner's stop flag.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+class Thread {
+ public:
+  Thread() = default;
+  // Creates the thread held at its start gate; the body runs after resume().
+  explicit Thread(std::function<void()> body);
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+  // Joins. A thread never resumed is released without running its body.
+  ~Thread();
+
+  // Creates the thread suspended (joins a previous one first). False on failure.
+  bool create(std::function<void()> body);
+  void resume();
+  // Waits for the body to end: true when it ended within timeout_ms (< 0: no limit).
+  bool wait(int timeout_ms);
+  // Waits without limit and frees the thread. Safe to call repeatedly.
+  void join();
+  bool running() const;  // created and body not yet finished
+  bool created() const { return thread_.joinable(); }
+  // True when called on this thread itself (a body must not join itself).
+  bool is_current() const;
+
+ private:
+  struct Gate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool open = false;
+    bool cancelled = false;
+    bool done = false;
+  };
+  std::shared_ptr<Gate> gate_;
+  std::thread thread_;
+};
+
+}  // namespace platform
