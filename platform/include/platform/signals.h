@@ -1,0 +1,21 @@
+// Termination requests (SIGINT, SIGTERM) taken synchronously. A program blocks
+// them first, before it starts any thread, so every thread inherits the mask and
+// none is interrupted; its main thread then waits for one with a time limit.
+#pragma once
+
+namespace platform {
+
+// Blocks SIGINT and SIGTERM in the calling thread (and the threads it starts later).
+bool block_termination_signals();
+
+// Waits up to timeout_ms (< 0: without limit) for SIGINT or SIGTERM: the signal
+// number taken, 0 on time-out, -1 on error. Needs block_termination_signals().
+int wait_termination_signal(int timeout_ms);
+
+// Sends SIGTERM to the calling thread: a pending request a later wait takes.
+bool raise_termination_signal();
+
+// "SIGINT", "SIGTERM", or "signal" for any other number.
+const char* termination_signal_name(int signal);
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+#include "platform/signals.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace platform {
+namespace {
+
+sigset_t termination_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+}  // namespace
+
+bool block_termination_signals() {
+  sigset_t set = termination_set();
+  return pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
+}
+
+int wait_termination_signal(int timeout_ms) {
+  sigset_t set = termination_set();
+  for (;;) {
+    int sig;
+    if (timeout_ms < 0) {
+      sig = sigwaitinfo(&set, nullptr);
+    } else {
+      timespec limit{timeout_ms / 1000, static_cast<long>(timeout_ms % 1000) * 1000000L};
+      sig = sigtimedwait(&set, nullptr, &limit);
+    }
+    if (sig > 0) return sig;
+    if (errno == EAGAIN) return 0;
+    if (errno == EINTR) continue;  // another signal; timeouts restart, which only lengthens
+    return -1;
+  }
+}
+
+bool raise_termination_signal() {
+  return pthread_kill(pthread_self(), SIGTERM) == 0;
+}
+
+const char* termination_signal_name(int signal) {
+  switch (signal) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    default:
+      return "signal";
+  }
+}
+
+}  // namespace platform

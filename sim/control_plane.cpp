@@ -1,0 +1,283 @@
+#include "control_plane.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "platform/text.h"
+#include "xml_writer.h"
+
+namespace orvsim {
+namespace {
+
+bool opened(const std::map<std::string, std::string>& settings, const char* key) {
+  auto it = settings.find(key);
+  return it != settings.end() && it->second == "opened";
+}
+
+std::optional<long long> number(std::string_view text) {
+  long long v = 0;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+std::string option(const SimChannel& ch, const char* key, std::string fallback) {
+  auto it = ch.options.find(key);
+  return it == ch.options.end() ? fallback : it->second;
+}
+
+const char* switch_text(bool on) {
+  return on ? "opened" : "closed";
+}
+
+HttpReply ok_reply(std::string_view what) {
+  XmlWriter xml;
+  xml.open("Message").element("MSGTYPE", what).element("Result", "ok");
+  return {200, xml.finish()};
+}
+
+HttpReply device_error(std::string_view what, std::string_view error) {
+  XmlWriter xml;
+  xml.open("Message").element("MSGTYPE", what).element("Error", error);
+  return {200, xml.finish()};
+}
+
+}  // namespace
+
+DeviceSettings settings_from_fleet(const SimDevice& device) {
+  DeviceSettings s;
+  const auto& set = device.settings;
+  s.alarm = opened(set, "alarm");
+  s.motion_detect = opened(set, "motion-detect");
+  s.record_type = opened(set, "record-type");
+  auto text = [&](const char* key, std::string& out) {
+    auto it = set.find(key);
+    if (it != set.end()) out = it->second;
+  };
+  text("allow_tel", s.allow_tel);
+  text("const_pwd", s.const_pwd);
+  text("tmp_pwd", s.tmp_pwd);
+  text("emergency_tel", s.emergency_tel);
+  text("gps", s.gps);
+  text("error", s.error);
+  if (auto it = set.find("rs485"); it != set.end()) {
+    std::istringstream in(it->second);
+    Rs485Settings r;
+    if (in >> r.baud_rate >> r.data_bit >> r.stop_bit >> r.parity >> r.flow_control >>
+        r.decoder_type >> r.decoder_address) {
+      for (const auto& ch : device.channels) s.rs485[ch.number] = r;
+    }
+  }
+  return s;
+}
+
+void ControlPlane::install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports) {
+  p2p_ports_ = std::move(p2p_ports);
+  for (const char* path : {"/realtime", "/connect"}) {
+    handlers.add(path, [this, fleet](const HandlerContext& c) { return negotiate(c, *fleet()); });
+  }
+  for (const char* action : {"alarm", "gpsdata-get", "rs485-get", "rs485-set", "tdnetcfg-get",
+                             "tdnetcfg-set", "securitycfg-get", "securitycfg-set"}) {
+    handlers.add(std::string("/") + action, [this, fleet, action](const HandlerContext& c) {
+      return configure(action, c, *fleet());
+    });
+  }
+  handlers.add("/audio_data",
+               [this, fleet](const HandlerContext& c) { return audio(c, *fleet()); });
+}
+
+DeviceSettings ControlPlane::settings(const std::string& i2c) const {
+  std::lock_guard lock(m_);
+  auto it = state_.find(i2c);
+  return it == state_.end() ? DeviceSettings{} : it->second;
+}
+
+void ControlPlane::set_error(const std::string& i2c, std::string error) {
+  std::lock_guard lock(m_);
+  state_[i2c].error = std::move(error);
+}
+
+std::vector<AudioBlock> ControlPlane::audio_blocks() const {
+  std::lock_guard lock(m_);
+  return audio_;
+}
+
+DeviceSettings& ControlPlane::state_for(const SimDevice& device) {
+  auto it = state_.find(device.i2c);
+  if (it == state_.end()) it = state_.emplace(device.i2c, settings_from_fleet(device)).first;
+  return it->second;
+}
+
+HttpReply ControlPlane::negotiate(const HandlerContext& c, const Fleet& fleet) {
+  const SimDevice* device = fleet.find(c.params.get("i2c"));
+  if (!device || device->tel != c.params.get("tel")) return {404, error_reply("no such device")};
+  if (const std::string* pw = c.params.find("passwd"); pw && *pw != device->password) {
+    XmlWriter xml;
+    xml.open("Message").element("MSGTYPE", "ConnectInfo").element("ERROR", "PASSWD_ERROR");
+    return {200, xml.finish()};
+  }
+  int number = 0;
+  if (const std::string* text = c.params.find("channel")) {
+    auto n = orvsim::number(*text);
+    if (!n) return {400, error_reply("bad channel")};
+    number = static_cast<int>(*n);
+  }
+  const SimChannel* ch = device->channel(number);
+  if (!ch) return {404, error_reply("no such channel")};
+
+  ConnectType type = ch->connect;
+  // Without P2P the server falls back to its relay.
+  if (type == ConnectType::client_monitor_p2p && c.params.get("p2p-open") == "false")
+    type = ConnectType::client_monitor_middle_transfer;
+
+  std::uint32_t session;
+  {
+    std::lock_guard lock(m_);
+    session = next_session_++;
+  }
+  const std::string here = c.local.ip_text();
+  XmlWriter xml;
+  xml.open("Message").element("MSGTYPE", "ConnectInfo").open("ConnectInfo");
+  xml.element("ConnectType", connect_type_text(type));
+  const std::string random = option(*ch, "random", device->i2c + "x" + std::to_string(number));
+  const std::string session_id = option(*ch, "session-id", std::to_string(session));
+  switch (type) {
+    case ConnectType::client_monitor_direct:
+    case ConnectType::monitor_client_direct:
+      xml.element("WAN-IP", option(*ch, "wan-ip", here));
+      xml.element("LAN-IP", option(*ch, "lan-ip", here));
+      xml.element("RtcpPort", option(*ch, "rtcp-port", std::to_string(7000 + number)));
+      break;
+    case ConnectType::client_monitor_p2p: {
+      const auto ports = p2p_ports_ ? p2p_ports_() : std::vector<int>{};
+      xml.element("IPv4", here);
+      xml.element("Port", ports.empty() ? 0 : ports.front());
+      xml.element("P2pPortDriftRange", c.params.get("p2p-port-drift-range"));
+      break;
+    }
+    case ConnectType::client_monitor_middle_transfer:
+      xml.element("TransitIP", option(*ch, "transit-ip", here));
+      xml.element("TransitPort", option(*ch, "transit-port", std::to_string(7100 + number)));
+      break;
+  }
+  xml.element("RandomValue", random);
+  xml.element("SessionId", session_id);
+  return {200, xml.finish()};
+}
+
+HttpReply ControlPlane::configure(const std::string& action, const HandlerContext& c,
+                                  const Fleet& fleet) {
+  const SimDevice* device = fleet.find(c.params.get("i2c"));
+  if (!device || device->tel != c.params.get("tel")) return {404, error_reply("no such device")};
+  if (c.params.get("transmit") != "true") return {400, error_reply("transmit=true is required")};
+  const auto& p = c.params;
+  int channel = 0;
+  if (const std::string* text = p.find("channel")) {
+    auto n = number(*text);
+    if (!n) return {400, error_reply("bad channel")};
+    channel = static_cast<int>(*n);
+  }
+  std::lock_guard lock(m_);
+  DeviceSettings& s = state_for(*device);
+  if (!s.error.empty()) return device_error(action, s.error);
+
+  XmlWriter xml;
+  xml.open("Message").element("MSGTYPE", action);
+  if (action == "alarm") {
+    if (p.get("alarm-query") == "true") {
+      xml.element("AlarmQuery", switch_text(s.alarm));
+      xml.element("MotionDetect", switch_text(s.motion_detect));
+      xml.element("RecordType", switch_text(s.record_type));
+      return {200, xml.finish()};
+    }
+    if (!p.has("alarm-open") || !p.has("motion-detect") || !p.has("record-type"))
+      return {400, error_reply("alarm-open, motion-detect and record-type are required")};
+    s.alarm = p.get("alarm-open") == "true";
+    s.motion_detect = p.get("motion-detect") == "true";
+    s.record_type = p.get("record-type") == "true";
+    return ok_reply(action);
+  }
+  if (action == "gpsdata-get") {
+    xml.element("RecvGpsData", s.gps);
+    return {200, xml.finish()};
+  }
+  if (action == "rs485-get") {
+    const Rs485Settings r = s.rs485.count(channel) ? s.rs485[channel] : Rs485Settings{};
+    xml.element("BaudRate", r.baud_rate).element("DataBit", r.data_bit);
+    xml.element("StopBit", r.stop_bit).element("Parity", r.parity);
+    xml.element("Flowcontrol", r.flow_control).element("DecoderType", r.decoder_type);
+    xml.element("DecoderAddress", r.decoder_address);
+    return {200, xml.finish()};
+  }
+  if (action == "rs485-set") {
+    Rs485Settings r;
+    auto get = [&](const char* key, auto& out) {
+      auto n = number(p.get(key));
+      if (!n) return false;
+      out = static_cast<std::remove_reference_t<decltype(out)>>(*n);
+      return true;
+    };
+    if (!get("BaudRate", r.baud_rate) || !get("DataBit", r.data_bit) ||
+        !get("StopBit", r.stop_bit) || !get("Parity", r.parity) ||
+        !get("Flowcontrol", r.flow_control) || !get("DecoderType", r.decoder_type) ||
+        !get("DecoderAddress", r.decoder_address))
+      return {400, error_reply("all seven RS-485 values are required")};
+    s.rs485[channel] = r;
+    return ok_reply(action);
+  }
+  if (action == "tdnetcfg-get") {
+    xml.element("allow_tel", s.allow_tel);
+    return {200, xml.finish()};
+  }
+  if (action == "tdnetcfg-set") {
+    const std::string numbers = p.get("New_num");
+    auto len = number(p.get("len"));
+    auto del = number(p.get("Del_Curr_Num"));
+    if (!len || !del || *len != static_cast<long long>(platform::wide_from_cp936(numbers).size()))
+      return {400, error_reply("len does not match New_num")};
+    // A delete count replaces the list; none appends to it.
+    if (*del > 0 || s.allow_tel.empty())
+      s.allow_tel = numbers;
+    else if (!numbers.empty())
+      s.allow_tel += "," + numbers;
+    return ok_reply(action);
+  }
+  if (action == "securitycfg-get") {
+    xml.element("const_pwd", s.const_pwd).element("tmp_pwd", s.tmp_pwd);
+    xml.element("emergency_tel", s.emergency_tel).element("status", "ok");
+    return {200, xml.finish()};
+  }
+  if (action == "securitycfg-set") {
+    if (p.get("org_pwd") != s.const_pwd) {
+      xml.element("status", "org_pwd_error");
+      return {200, xml.finish()};
+    }
+    if (p.get("const_pwd_set") == "1" || p.get("const_pwd_reset") == "1")
+      s.const_pwd = p.get("new_pwd");
+    if (p.get("emergency_tel_set") == "1") s.emergency_tel = p.get("emergency_tel");
+    xml.element("status", "ok");
+    return {200, xml.finish()};
+  }
+  return {404, error_reply("unknown command")};
+}
+
+HttpReply ControlPlane::audio(const HandlerContext& c, const Fleet& fleet) {
+  const SimDevice* device = fleet.find(c.params.get("i2c"));
+  if (!device || device->tel != c.params.get("tel")) return {404, error_reply("no such device")};
+  AudioBlock block;
+  block.i2c = c.params.get("i2c");
+  block.tel = c.params.get("tel");
+  block.buflen = c.params.get("buflen");
+  block.data_buf = c.params.get("data_buf");
+  for (char16_t ch : platform::u16_from_cp936(block.data_buf)) {
+    block.bytes.push_back(static_cast<std::uint8_t>(ch & 0xFF));
+    block.bytes.push_back(static_cast<std::uint8_t>(ch >> 8));
+  }
+  {
+    std::lock_guard lock(m_);
+    audio_.push_back(std::move(block));
+  }
+  return ok_reply("audio_data");
+}
+
+}  // namespace orvsim
