@@ -1,0 +1,110 @@
+// PortAudio behind platform::AudioOutput. The device pulls samples from a
+// single-producer single-consumer ring on its own thread; silence when empty.
+#include <portaudio.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/audio.h"
+
+namespace platform {
+
+namespace {
+
+// Pa_Initialize and Pa_Terminate are counted by the library itself, but are
+// not safe to call from several threads at once.
+std::mutex& pa_mutex() {
+  static std::mutex m;
+  return m;
+}
+
+}  // namespace
+
+struct AudioOutput::Impl {
+  PaStream* stream = nullptr;
+  std::vector<std::int16_t> ring;
+  std::atomic<std::size_t> head{0};  // written by write()
+  std::atomic<std::size_t> tail{0};  // written by the device thread
+
+  static int pull(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    auto* out = static_cast<std::int16_t*>(output);
+    const std::size_t size = self->ring.size();
+    std::size_t t = self->tail.load(std::memory_order_relaxed);
+    const std::size_t h = self->head.load(std::memory_order_acquire);
+    unsigned long i = 0;
+    for (; i < frames && t != h; ++i) {
+      out[i] = self->ring[t];
+      t = (t + 1) % size;
+    }
+    for (; i < frames; ++i) out[i] = 0;
+    self->tail.store(t, std::memory_order_release);
+    return paContinue;
+  }
+};
+
+AudioOutput::AudioOutput() : impl_(std::make_unique<Impl>()) {}
+
+AudioOutput::~AudioOutput() {
+  close();
+}
+
+bool AudioOutput::open(int sample_rate) {
+  if (is_open()) return true;
+  if (sample_rate <= 0) return false;
+  std::lock_guard lock(pa_mutex());
+  if (Pa_Initialize() != paNoError) return false;
+  impl_->ring.assign(static_cast<std::size_t>(sample_rate) / 2 + 1, 0);
+  impl_->head = 0;
+  impl_->tail = 0;
+  PaStream* stream = nullptr;
+  if (Pa_GetDefaultOutputDevice() == paNoDevice ||
+      Pa_OpenDefaultStream(&stream, 0, 1, paInt16, sample_rate, paFramesPerBufferUnspecified,
+                           &Impl::pull, impl_.get()) != paNoError) {
+    Pa_Terminate();
+    return false;
+  }
+  if (Pa_StartStream(stream) != paNoError) {
+    Pa_CloseStream(stream);
+    Pa_Terminate();
+    return false;
+  }
+  impl_->stream = stream;
+  return true;
+}
+
+void AudioOutput::close() {
+  if (!impl_->stream) return;
+  std::lock_guard lock(pa_mutex());
+  Pa_StopStream(impl_->stream);
+  Pa_CloseStream(impl_->stream);
+  impl_->stream = nullptr;
+  Pa_Terminate();
+}
+
+bool AudioOutput::is_open() const {
+  return impl_->stream != nullptr;
+}
+
+std::size_t AudioOutput::write(std::span<const std::int16_t> samples) {
+  if (!impl_->stream) return 0;
+  Impl& s = *impl_;
+  const std::size_t size = s.ring.size();
+  std::size_t h = s.head.load(std::memory_order_relaxed);
+  const std::size_t t = s.tail.load(std::memory_order_acquire);
+  std::size_t written = 0;
+  for (auto sample : samples) {
+    const std::size_t next = (h + 1) % size;
+    if (next == t) break;  // full: the rest is dropped
+    s.ring[h] = sample;
+    h = next;
+    ++written;
+  }
+  s.head.store(h, std::memory_order_release);
+  return written;
+}
+
+}  // namespace platform
