@@ -154,9 +154,14 @@ void AddrResponder::handle(std::span<const std::byte> data, const platform::Sock
   if (data.size() != 4 || type != kP2pAddrQuery || silent) return;
   platform::SockAddr seen = from;
   seen.port = static_cast<std::uint16_t>(static_cast<int>(from.port) + offset);
-  if (reply(encode_peer_addr(seen))) {
+  // Counted before the send so a test that has the answer sees the count too.
+  {
     std::lock_guard lock(m_);
     ++answered_;
+  }
+  if (!reply(encode_peer_addr(seen))) {
+    std::lock_guard lock(m_);
+    --answered_;
   }
 }
 
