@@ -66,8 +66,33 @@ class Window {
   std::size_t len_ = 0;
 };
 
-// Offset of the first header carrying the signature in [from, to), or to.
-std::uint64_t find_header(Window& w, std::uint64_t from, std::uint64_t to) {
+bool header_at(Window& w, std::uint64_t offset, std::uint64_t size, FrameHeader& out) {
+  if (offset + kHeaderSize > size) return false;
+  auto h = parse_header(w.at(offset, kHeaderSize));
+  if (!h) return false;
+  out = *h;
+  return true;
+}
+
+// A header at offset whose frame lies within the source.
+bool fits_at(Window& w, std::uint64_t offset, std::uint64_t size) {
+  FrameHeader h;
+  return header_at(w, offset, size, h) && offset + h.total() <= size;
+}
+
+// A header at offset whose frame ends at the end of the source or at another
+// header: a frame whose length can be trusted.
+bool chained_at(Window& w, std::uint64_t offset, std::uint64_t size) {
+  FrameHeader h;
+  FrameHeader next;
+  if (!header_at(w, offset, size, h)) return false;
+  const std::uint64_t end = offset + h.total();
+  return end == size || header_at(w, end, size, next);
+}
+
+// Offset of the first header position in [from, to) whose signature is in
+// place, or to.
+std::uint64_t find_signature(Window& w, std::uint64_t from, std::uint64_t to) {
   std::uint8_t pattern[4];
   std::memcpy(pattern, &kSignature, sizeof pattern);
   std::uint64_t pos = from;
@@ -88,14 +113,19 @@ std::uint64_t find_header(Window& w, std::uint64_t from, std::uint64_t to) {
   return to;
 }
 
-bool header_at(Window& w, std::uint64_t offset, std::uint64_t size, FrameHeader& out) {
-  if (offset + kHeaderSize > size) return false;
-  auto h = parse_header(w.at(offset, kHeaderSize));
-  if (!h) return false;
-  out = *h;
-  return true;
+// Offset of the first signature in [from, to) that starts a valid header (and
+// when whole is set, one whose frame lies within the source), or to.
+std::uint64_t find_header(Window& w, std::uint64_t from, std::uint64_t to, std::uint64_t size,
+                          bool whole) {
+  while (from < to) {
+    const std::uint64_t at = find_signature(w, from, to);
+    if (at >= to) return to;
+    FrameHeader h;
+    if (whole ? fits_at(w, at, size) : header_at(w, at, size, h)) return at;
+    from = at + 1;
+  }
+  return to;
 }
-
 }  // namespace
 
 bool scan_frames(ByteSource& source, const std::function<bool()>& keep_going,
@@ -111,16 +141,14 @@ bool scan_frames(ByteSource& source, const std::function<bool()>& keep_going,
     }
     FrameHeader h;
     if (!header_at(w, pos, size, h)) {
-      pos = find_header(w, pos + 1, size);
+      pos = find_header(w, pos + 1, size, size, false);
       continue;
     }
     const std::uint64_t end = pos + h.total();
-    FrameHeader next;
-    const bool chained = end == size || header_at(w, end, size, next);
-    if (!chained) {
+    if (!chained_at(w, pos, size)) {
       // The frame's own length does not lead to the next header: a frame cut
       // short and followed by later frames shows as a header inside it.
-      const std::uint64_t inner = find_header(w, pos + 1, std::min(end, size));
+      const std::uint64_t inner = find_header(w, pos + 1, std::min(end, size), size, true);
       if (inner < std::min(end, size)) {
         pos = inner;
         continue;

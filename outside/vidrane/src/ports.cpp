@@ -8,6 +8,7 @@
 
 #include "bmp.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "player.h"
 #include "ports.h"
 #include "sound.h"
@@ -116,7 +117,9 @@ BOOL open_file(long port, const std::filesystem::path& path) {
 }
 
 std::filesystem::path path_from(const wchar_t* path) {
-  return path ? std::filesystem::path(std::wstring(path)) : std::filesystem::path();
+  // Through UTF-8: the library's own wide conversion depends on the locale
+  // and throws on text it cannot convert.
+  return path ? std::filesystem::path(platform::utf8_from_wide(path)) : std::filesystem::path();
 }
 std::filesystem::path path_from(const char* path) {
   return path ? std::filesystem::path(std::string(path)) : std::filesystem::path();

@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -58,6 +59,8 @@ struct Encoder::Impl {
 };
 
 Encoder::Encoder(const Options& options) : options_(options), impl_(std::make_unique<Impl>()) {
+  // The encoder's statistics are noise in test logs.
+  if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_WARNING);
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) return;
   AVCodecContext* ctx = avcodec_alloc_context3(codec);
