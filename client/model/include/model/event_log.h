@@ -1,0 +1,44 @@
+// The process-wide event table and its log file.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/messages.h"
+#include "model/time_source.h"
+
+namespace model {
+
+inline constexpr int kEventSlots = 2000;
+
+struct Event {
+  std::u16string time;  // "%04d-%02d-%02d %02d:%02d:%02d"
+  std::u16string text;
+  bool operator==(const Event&) const = default;
+};
+
+class EventLog {
+ public:
+  EventLog();
+  // Stores the event in the slot at the count; the count starts again at 0 when
+  // it reaches 2000, so the table then lists nothing until the next event.
+  void append(std::u16string_view text, const LocalTime& now);
+  std::vector<Event> events() const;  // used slots, slot 0 first
+  int count() const;
+
+  // "保存日志": writes every event to "EventFile_YYYYMMDD_HHMMSS.txt" in the
+  // folder and empties the table. An empty table writes nothing; a file that
+  // cannot be created shows "日志文件创建失败!" and keeps the events.
+  bool save(const std::filesystem::path& folder, const LocalTime& now, MessageSink& messages);
+  static std::string file_name(const LocalTime& now);
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Event> slots_;
+  int count_ = 0;
+};
+
+}  // namespace model
