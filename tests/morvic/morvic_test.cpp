@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "morvic/morvic.h"
 #include "platform/clock.h"
@@ -361,4 +362,45 @@ TEST(MorvicCalls, OutOfOrderAndBadArgumentsFailWithoutHarm) {
   EXPECT_EQ(server.requests()[0],
             "GET /a HTTP/1.1\r\nHost: localhost:" + std::to_string(server.port()) +
                 "\r\nConnection: Keep-Alive\r\n\r\n");
+}
+
+TEST(MorvicAbort, CloseSocketEndsAConnectInProgress) {
+  // A listener that never accepts, with its queue filled, leaves further
+  // connects hanging in the handshake.
+  platform::Socket listener(platform::tcp_socket());
+  ASSERT_TRUE(platform::bind_socket(listener.get(), {0x7F000001, 0}));
+  ASSERT_TRUE(platform::listen_socket(listener.get(), 0));
+  const int port = platform::local_address(listener.get())->port;
+  std::vector<platform::Socket> fillers;
+  for (int i = 0; i < 4; ++i) {
+    fillers.emplace_back(platform::tcp_socket());
+    platform::set_nonblocking(fillers.back().get(), true);
+    platform::connect_socket(fillers.back().get(), {0x7F000001, static_cast<std::uint16_t>(port)});
+  }
+  std::wstring host = L"127.0.0.1";
+  {
+    // The connect wait is bounded by the receive time-out.
+    CMorvic bounded;
+    ASSERT_TRUE(bounded.Socket());
+    bounded.SetTimeout(1, 0);
+    const auto start = platform::tick_ms64();
+    if (bounded.Connect(host.data(), port)) GTEST_SKIP() << "the handshake did not hang";
+    EXPECT_GE(elapsed_since(start), 900u);
+  }
+  CMorvic m;
+  ASSERT_TRUE(m.Socket());
+  int result = -1;
+  std::uint64_t returned_at = 0;
+  platform::Event entering(true, false);
+  std::thread connecting([&] {
+    entering.set();
+    result = m.Connect(host.data(), port);
+    returned_at = platform::tick_ms64();
+  });
+  ASSERT_TRUE(entering.wait(5000));
+  const auto closed_at = platform::tick_ms64();
+  m.CloseSocket();
+  connecting.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_LT(returned_at - closed_at, 1000u);
 }
