@@ -165,7 +165,6 @@ CMorvic::~CMorvic() {
 int CMorvic::Socket() {
   Impl& d = *impl_;
   if (d.aborted.load()) return 0;
-  platform::net_startup();
   const SOCKET s = platform::tcp_socket();
   if (s == INVALID_SOCKET) return 0;
   std::lock_guard lock(d.guard);

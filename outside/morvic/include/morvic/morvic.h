@@ -27,9 +27,10 @@ class BREVANTA_EXPORT CMorvic {
   // Non-zero when accepted.
   int SetTimeout(int seconds, int kind);
   // Prepares "GET <object> HTTP/1.1" for server. The object is sent exactly as
-  // given. The other arguments are accepted and unused: only body-less GETs
-  // are made. Returns the request text (length in `length`), or null for an
-  // empty or unsafe server or object.
+  // given; the Host field names the port once connected. The other arguments
+  // are accepted and unused: only body-less GETs are made. Returns the request
+  // text (length in `length`), or null for an empty server or object, or one
+  // holding a control character.
   const char* FormatRequestHeader(wchar_t* server, wchar_t* object, long& length, wchar_t* headers,
                                   wchar_t* data, long data_length, long flags, int reserved);
   // Sends the prepared request and reads the status line and header fields.
