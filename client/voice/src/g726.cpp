@@ -84,16 +84,32 @@ inline int16_t to_float(int sign, int mag) {
   return static_cast<int16_t>((sign << 10) | (exp << 6) | mant);
 }
 
+// Exponent and 6-bit mantissa of every 13-bit coefficient magnitude, as exp << 6 | mant.
+constexpr auto make_coefficient_floats() {
+  std::array<uint16_t, 8192> t{};
+  for (int mag = 0; mag < 8192; ++mag) {
+    int exp = 0;
+    while ((mag >> exp) != 0) ++exp;
+    const int mant = mag != 0 ? (mag << 6) >> exp : 32;
+    t[mag] = static_cast<uint16_t>((exp << 6) | mant);
+  }
+  return t;
+}
+constexpr auto kCoefficientFloat = make_coefficient_floats();
+
 // FMULT: a 16-bit coefficient times a floating-point sample, result with one fraction bit.
 inline int fmult(int an, int srn) {
   const int an2 = an >> 2;
   const int mag = an >= 0 ? an2 : (-an2) & 0x1FFF;
-  const int exp = bit_length(static_cast<uint32_t>(mag));
-  const int mant = mag != 0 ? (mag << 6) >> exp : 32;
+  const int af = kCoefficientFloat[mag];
+  const int exp = af >> 6;
+  const int mant = af & 63;
   const int wexp = exp + ((srn >> 6) & 15);
-  const int wmant = (mant * (srn & 63) + 48) >> 4;
-  const int wmag = wexp > 19 ? (wmant << (wexp - 19)) & 0x7FFF : wmant >> (19 - wexp);
-  return ((an < 0) != (((srn >> 10) & 1) != 0)) ? -wmag : wmag;
+  const uint64_t wmant = static_cast<uint64_t>((mant * (srn & 63) + 48) >> 4);
+  // Scaling by 2^(wexp - 19) either way in one shift: no bits are lost on the way up.
+  const int wmag = static_cast<int>(((wmant << wexp) >> 19) & 0x7FFF);
+  const int neg = -static_cast<int>(static_cast<unsigned>(an) >> 31 ^ ((srn >> 10) & 1));
+  return (wmag ^ neg) - neg;
 }
 
 struct Estimate {
@@ -102,7 +118,7 @@ struct Estimate {
   int sez;  // its zero-section part
 };
 
-inline Estimate estimate(const State& s) {
+[[gnu::always_inline]] inline Estimate estimate(const State& s) {
   // MIX of the fast and slow scale factors by the speed control.
   int y = s.yu;
   if (s.ap < 256) {
@@ -135,7 +151,7 @@ inline int quantize(int d, int y) {
 // Reconstruction from a code, then the adaptation of every part of the state. Returns the
 // reconstructed signal (14-bit scale).
 template <int Bits>
-inline int reconstruct_and_adapt(State& s, const Estimate& e, int code) {
+[[gnu::always_inline]] inline int reconstruct_and_adapt(State& s, const Estimate& e, int code) {
   const Rate& r = rate<Bits>();
   const int y = e.y;
   const int dql = r.dqln[code] + (y >> 2);
@@ -197,13 +213,9 @@ inline int reconstruct_and_adapt(State& s, const Estimate& e, int code) {
   const int f = r.f[code];
   s.dms += (f - s.dms) >> 5;
   s.dml += ((f << 2) - s.dml) >> 7;
-  if (tr) {
-    s.ap = 256;
-  } else if (y < 1536 || s.td != 0 || std::abs((s.dms << 2) - s.dml) >= (s.dml >> 3)) {
-    s.ap += (512 - s.ap) >> 4;
-  } else {
-    s.ap += (-s.ap) >> 4;
-  }
+  // The speed control heads for 2 (fast) unless the signal looks stationary, then for 0.
+  const bool fast = y < 1536 || s.td != 0 || std::abs((s.dms << 2) - s.dml) >= (s.dml >> 3);
+  s.ap = tr ? 256 : s.ap + (((fast ? 512 : 0) - s.ap) >> 4);
   return sr;
 }
 

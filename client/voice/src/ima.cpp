@@ -22,6 +22,7 @@ constexpr std::array<int32_t, 8> kIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8};
 struct DecodeTables {
   std::array<std::array<int32_t, 16>, kMaxIndex + 1> delta{};
   std::array<std::array<uint8_t, 16>, kMaxIndex + 1> next{};
+  std::array<std::array<int32_t, 16>, kMaxIndex + 1> next_step{};
 };
 
 constexpr DecodeTables make_decode_tables() {
@@ -35,6 +36,7 @@ constexpr DecodeTables make_decode_tables() {
       if (c & 1) d += step >> 2;
       t.delta[i][c] = (c & 8) ? -d : d;
       t.next[i][c] = static_cast<uint8_t>(std::clamp(i + kIndexAdjust[c & 7], 0, kMaxIndex));
+      t.next_step[i][c] = kStep[t.next[i][c]];
     }
   }
   return t;
@@ -46,8 +48,8 @@ inline int32_t saturate16(int32_t v) {
   return std::clamp(v, -32768, 32767);
 }
 
-inline uint8_t encode_one(int32_t& predicted, int32_t& index, int32_t sample) {
-  int32_t step = kStep[index];
+// step is kStep[index], carried along so that its look-up runs beside the index update.
+inline uint8_t encode_one(int32_t& predicted, int32_t& index, int32_t& step, int32_t sample) {
   int32_t diff = sample - predicted;
   uint32_t code = 0;
   if (diff < 0) {
@@ -55,24 +57,26 @@ inline uint8_t encode_one(int32_t& predicted, int32_t& index, int32_t sample) {
     diff = -diff;
   }
   // The difference actually added is rebuilt from the chosen bits, exactly as the decoder does.
-  int32_t vpdiff = step >> 3;
-  if (diff >= step) {
+  int32_t s = step;
+  int32_t vpdiff = s >> 3;
+  if (diff >= s) {
     code |= 4;
-    diff -= step;
-    vpdiff += step;
+    diff -= s;
+    vpdiff += s;
   }
-  step >>= 1;
-  if (diff >= step) {
+  s >>= 1;
+  if (diff >= s) {
     code |= 2;
-    diff -= step;
-    vpdiff += step;
+    diff -= s;
+    vpdiff += s;
   }
-  step >>= 1;
-  if (diff >= step) {
+  s >>= 1;
+  if (diff >= s) {
     code |= 1;
-    vpdiff += step;
+    vpdiff += s;
   }
-  predicted = saturate16((code & 8) ? predicted - vpdiff : predicted + vpdiff);
+  predicted = saturate16((code & 8) != 0 ? predicted - vpdiff : predicted + vpdiff);
+  step = kDecode.next_step[index][code];
   index = kDecode.next[index][code];
   return static_cast<uint8_t>(code);
 }
@@ -91,8 +95,8 @@ void sanitize(State& s) {
 }
 
 void encode(State& s, const int16_t* pcm, uint8_t* codes, size_t n) {
-  int32_t p = s.predicted, ix = s.index;
-  for (size_t i = 0; i < n; ++i) codes[i] = encode_one(p, ix, pcm[i]);
+  int32_t p = s.predicted, ix = s.index, step = kStep[ix];
+  for (size_t i = 0; i < n; ++i) codes[i] = encode_one(p, ix, step, pcm[i]);
   s.predicted = p;
   s.index = ix;
 }
@@ -105,12 +109,12 @@ void decode(State& s, const uint8_t* codes, int16_t* pcm, size_t n) {
 }
 
 void encode_packed(State& s, const int16_t* pcm, uint8_t* out, size_t n, bool high_first) {
-  int32_t p = s.predicted, ix = s.index;
+  int32_t p = s.predicted, ix = s.index, step = kStep[ix];
   const int first = high_first ? 4 : 0;
   const int second = 4 - first;
   for (size_t i = 0; i + 1 < n; i += 2) {
-    const uint32_t c0 = encode_one(p, ix, pcm[i]);
-    const uint32_t c1 = encode_one(p, ix, pcm[i + 1]);
+    const uint32_t c0 = encode_one(p, ix, step, pcm[i]);
+    const uint32_t c1 = encode_one(p, ix, step, pcm[i + 1]);
     out[i / 2] = static_cast<uint8_t>((c0 << first) | (c1 << second));
   }
   s.predicted = p;
