@@ -55,10 +55,10 @@ class FilePort {
 
 struct Fixture : ::testing::Test {
   static void SetUpTestSuite() {
-    frames = new std::vector<teststream::Frame>(
-        teststream::make_frames({.gop = 25, .sound = true, .preset = "ultrafast"}, 250));
+    frames = new std::vector<teststream::Frame>(teststream::make_frames(
+        {.width = 176, .height = 144, .gop = 25, .sound = true, .preset = "ultrafast"}, 250));
     if (vidrane_test::have_ffmpeg()) {
-      auto yuv = vidrane_test::ffmpeg_decode(teststream::raw_h264(*frames), "yuv420p", 352, 288);
+      auto yuv = vidrane_test::ffmpeg_decode(teststream::raw_h264(*frames), "yuv420p", 176, 144);
       if (yuv)
         for (const auto& p : *yuv) hashes.push_back(vidrane_test::fnv1a(p));
     }
@@ -143,7 +143,7 @@ TEST_F(VidraneFile, SeekLandsOnTheIdrAtOrBeforeThePercentage) {
 }
 
 TEST_F(VidraneFile, PlaysToTheEndInOrderAtSixteenTimesSpeed) {
-  platform::ScopedHeadlessWindow window(352, 288);
+  platform::ScopedHeadlessWindow window(176, 144);
   FilePort file(17, path);
   ASSERT_TRUE(file.ok());
   for (int i = 0; i < 6; ++i) ASSERT_EQ(Play264_Fast(17), 1);  // capped at 16x
