@@ -116,6 +116,7 @@ TEST(TarvicSocket, HeaderWithoutBlankLineIsCutAt1024) {
   ASSERT_NE(t.GetResponseHeader(len), nullptr);
   EXPECT_EQ(len, 1024);
   EXPECT_EQ(t.GetServerState(), 200);
+  EXPECT_EQ(t.GetField(L"X"), std::wstring(1024 - 20, L'a'));  // runs to the cut
   // The rest of the 1500 bytes is still waiting on the socket.
   std::string rest;
   char buf[600];

@@ -27,7 +27,7 @@ struct sockaddr;
 class BREVANTA_EXPORT CUDP_CE {
  public:
   // The lengths of the fixed waits; the defaults are the production values,
-  // tests shorten them.
+  // tests shorten them. Set before Open (the receive thread reads pollMs).
   struct Timing {
     int registerRounds = 5;      // P2P_REGISTER sends
     int registerWaitMs = 400;    // one sleep while waiting for the server
