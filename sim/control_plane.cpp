@@ -64,9 +64,8 @@ DeviceSettings settings_from_fleet(const SimDevice& device) {
     std::istringstream in(it->second);
     Rs485Settings r;
     if (in >> r.baud_rate >> r.data_bit >> r.stop_bit >> r.parity >> r.flow_control >>
-        r.decoder_type >> r.decoder_address) {
-      for (const auto& ch : device.channels) s.rs485[ch.number] = r;
-    }
+        r.decoder_type >> r.decoder_address)
+      s.rs485_default = r;
   }
   return s;
 }
@@ -202,7 +201,7 @@ HttpReply ControlPlane::configure(const std::string& action, const HandlerContex
     return {200, xml.finish()};
   }
   if (action == "rs485-get") {
-    const Rs485Settings r = s.rs485.count(channel) ? s.rs485[channel] : Rs485Settings{};
+    const Rs485Settings r = s.rs485.count(channel) ? s.rs485[channel] : s.rs485_default;
     xml.element("BaudRate", r.baud_rate).element("DataBit", r.data_bit);
     xml.element("StopBit", r.stop_bit).element("Parity", r.parity);
     xml.element("Flowcontrol", r.flow_control).element("DecoderType", r.decoder_type);

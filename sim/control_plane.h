@@ -41,6 +41,7 @@ struct DeviceSettings {
   bool alarm = false;
   bool motion_detect = false;
   bool record_type = false;
+  Rs485Settings rs485_default;         // channels never set
   std::map<int, Rs485Settings> rs485;  // by channel
   std::string allow_tel;
   std::string const_pwd = "000000";

@@ -36,6 +36,8 @@ void Simulator::install_handlers() {
   handlers_.add("/query", [this](const HandlerContext& context) {
     return answer_query(context, *fleet(), udp_ports());
   });
+  control_.install(
+      handlers_, [this] { return fleet(); }, [this] { return udp_ports(); });
 }
 
 bool Simulator::start() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "addr_responder.h"
+#include "control_plane.h"
 #include "faults.h"
 #include "fleet.h"
 #include "handlers.h"
@@ -46,6 +47,7 @@ class Simulator {
   RequestLog& log() { return log_; }
   FaultPlan& faults() { return faults_; }
   HandlerRegistry& handlers() { return handlers_; }
+  ControlPlane& control() { return control_; }
 
   // The fleet in force; replacing it takes effect for the next request.
   std::shared_ptr<const Fleet> fleet() const;
@@ -62,6 +64,7 @@ class Simulator {
   RequestLog log_;
   FaultPlan faults_;
   HandlerRegistry handlers_;
+  ControlPlane control_;
   HttpServer http_;
   std::vector<std::unique_ptr<AddrResponder>> responders_;
   mutable std::mutex fleet_m_;

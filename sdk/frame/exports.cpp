@@ -1,0 +1,70 @@
+// Starting and stopping the library, the last error code and message windows.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "control/http.h"
+#include "frame/user_table.h"
+#include "platform/net.h"
+#include "platform/window.h"
+#include "velmosdk.h"
+
+namespace velmo {
+namespace {
+
+std::mutex g_life_mutex;  // Init and Release against each other
+std::unique_ptr<UserTable> g_owned_table;
+std::atomic<UserTable*> g_table{nullptr};
+
+}  // namespace
+
+UserTable* user_table() {
+  return g_table.load(std::memory_order_acquire);
+}
+
+}  // namespace velmo
+
+int InitMonitClientSDK() {
+  using namespace velmo;
+  std::lock_guard lock(g_life_mutex);
+  if (!auth_socket()) {
+    auto conn = make_http();
+    if (!conn) return 0;
+    set_auth_socket(std::move(conn));
+  }
+  platform::net_startup();
+  if (!g_owned_table) {
+    try {
+      g_owned_table = std::make_unique<UserTable>();
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+    g_table.store(g_owned_table.get(), std::memory_order_release);
+  }
+  return 1;
+}
+
+void ReleaseMonitClientSDK() {
+  using namespace velmo;
+  std::lock_guard lock(g_life_mutex);
+  set_auth_socket(nullptr);
+  if (g_owned_table) {
+    // Exports fail their guard from here on; the slots then stop their
+    // channels' threads, listeners and sessions.
+    g_table.store(nullptr, std::memory_order_release);
+    g_owned_table.reset();
+  }
+  platform::net_cleanup();
+}
+
+int _GetLastErrorCode() {
+  return velmo::take_last_error();
+}
+
+int SetMsgWnd(long loginHandle, long channel, HWND wnd) {
+  velmo::ChannelInfo* ch = velmo::guarded_channel(loginHandle, channel);
+  if (!ch) return 0;
+  if (IsWindow(wnd)) ch->m_hMsgWnd = wnd;
+  return 1;
+}

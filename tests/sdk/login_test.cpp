@@ -1,0 +1,226 @@
+#include <chrono>
+#include <cstring>
+#include <future>
+
+#include "control/http.h"
+#include "morvic/morvic.h"
+#include "platform/net.h"
+#include "sim_fixture.h"
+
+namespace velmo::test {
+namespace {
+
+using orvsim::Fault;
+
+TEST_F(SdkSim, LoginAuthenticatesChannelOne) {
+  const long h = login();
+  ASSERT_EQ(h, 0);
+  UserInfo* user = guarded_user(h);
+  EXPECT_EQ(user->m_strI2c, "D1");
+  EXPECT_EQ(user->m_nUserId, 0);
+  EXPECT_EQ(user->m_bLogin, 1);
+  auto conn = channel(h, 1).http();
+  ASSERT_TRUE(conn);
+  EXPECT_EQ(conn->m_strWanIP, "127.0.0.1");
+  EXPECT_EQ(conn->m_nDriftRange, 0);  // one probe socket, the same port twice
+  EXPECT_FALSE(channel(h, 0).http());
+  EXPECT_EQ(targets().front(), "/query?i2c=D1&tel=139001");
+  EXPECT_EQ(sim_->responder(0).answered_count(), 1u);
+  EXPECT_EQ(sim_->responder(1).answered_count(), 1u);
+}
+
+TEST_F(SdkSim, SeventeenthLoginFailsAndLogOutFreesItsSlot) {
+  for (long i = 0; i < 16; ++i) ASSERT_EQ(login(), i);
+  const std::size_t requests = sim_->log().size();
+  EXPECT_EQ(login(), -1);
+  EXPECT_EQ(sim_->log().size(), requests);  // no slot, no request
+  EXPECT_EQ(LogOut(6), 1);
+  EXPECT_EQ(login("D2", "139002", ""), 6);
+  EXPECT_EQ(guarded_user(6)->m_strI2c, "D2");
+}
+
+TEST_F(SdkSim, EachStatusGivesItsCodeOnceAndLeavesTheSlotFree) {
+  for (auto [status, code] : {std::pair{400, 20400},
+                              {404, 20404},
+                              {500, 20500},
+                              {501, 20501},
+                              {503, 20503},
+                              {601, 20601},
+                              {302, 30000},
+                              {401, 30000}}) {
+    sim_->faults().next(Fault::Status(status));
+    EXPECT_EQ(login(), -1) << status;
+    EXPECT_EQ(_GetLastErrorCode(), code) << status;
+    EXPECT_EQ(_GetLastErrorCode(), 0);
+    EXPECT_TRUE(guarded_user(0)->m_strI2c.empty());
+    EXPECT_FALSE(guarded_channel(0, 1)->http());
+  }
+  // A device the server does not know, or a phone number that does not match.
+  EXPECT_EQ(login("nobody", "1"), -1);
+  EXPECT_EQ(_GetLastErrorCode(), 20404);
+  EXPECT_EQ(login(kI2c, "000"), -1);
+  EXPECT_EQ(_GetLastErrorCode(), 20404);
+  EXPECT_EQ(login(), 0);  // the failed attempts left slot 0 free
+}
+
+TEST_F(SdkSim, ConnectAndSendFailuresHaveTheirCodes) {
+  platform::Socket closed(platform::tcp_socket());
+  ASSERT_TRUE(platform::bind_socket(closed.get(), {0x7F000001u, 0}));
+  const int dead_port = platform::local_address(closed.get())->port;
+  closed.reset();
+  EXPECT_EQ(Login("127.0.0.1", dead_port, kI2c, kTel, kPasswd, "", 2), -1);
+  EXPECT_EQ(_GetLastErrorCode(), 20002);
+
+  sim_->faults().next(Fault::Drop());
+  EXPECT_EQ(login(), -1);
+  EXPECT_EQ(_GetLastErrorCode(), 20003);
+}
+
+TEST_F(SdkSim, WideLoginConvertsItsText) {
+  EXPECT_EQ(Login(L"127.0.0.1", port(), L"D1", L"139001", L"pw1", nullptr, 2), 0);
+  EXPECT_EQ(guarded_user(0)->m_strPasswd, "pw1");
+}
+
+TEST_F(SdkSim, UnsafeValuesFailBeforeAnythingIsSent) {
+  for (const char* i2c : {"D1\r\nX-Injected: 1", "D 1", "D1\n"}) {
+    EXPECT_EQ(login(i2c), -1);
+    EXPECT_TRUE(guarded_user(0)->m_strI2c.empty());
+  }
+  EXPECT_EQ(sim_->http().accepted(), 0u);
+  EXPECT_EQ(sim_->log().size(), 0u);
+}
+
+// Drift: the first and second server's view of one probe socket.
+class SdkDrift : public SdkSim {
+ protected:
+  int drift_after_auth(int initial) {
+    CMorvic conn;
+    conn.m_nDriftRange = initial;
+    AuthTarget t{"127.0.0.1", port(), kI2c, kTel, 2};
+    EXPECT_TRUE(authenticate(conn, t, false));
+    return conn.m_nDriftRange;
+  }
+};
+
+TEST_F(SdkDrift, SecondPortLowerGives65540) {
+  sim_->responder(1).set_port_offset(-10);
+  EXPECT_EQ(drift_after_auth(7), 65540);
+}
+
+TEST_F(SdkDrift, SecondPortEqualOrHigherGivesZero) {
+  EXPECT_EQ(drift_after_auth(7), 0);
+  sim_->responder(1).set_port_offset(10);
+  EXPECT_EQ(drift_after_auth(7), 0);
+}
+
+TEST_F(SdkDrift, SilentServerGives10000) {
+  sim_->responder(1).set_silent(true);
+  EXPECT_EQ(drift_after_auth(7), 10000);
+  sim_->responder(1).set_silent(false);
+  sim_->responder(0).set_silent(true);
+  EXPECT_EQ(drift_after_auth(7), 10000);
+  // The walk ended at the first server: the second was never asked.
+  EXPECT_EQ(sim_->responder(1).answered_count(), 0u);
+}
+
+TEST_F(SdkDrift, OneAnsweringServerLeavesTheValue) {
+  start_sim("p2p-server self\ndevice D1 139001 pw1\nchannel 0 client-monitor-direct\n");
+  EXPECT_EQ(drift_after_auth(7), 7);
+  sim_->responder(0).set_silent(true);
+  EXPECT_EQ(drift_after_auth(7), 10000);
+}
+
+TEST_F(SdkSim, PublicAddressQueryAnswersFromTheServerOnly) {
+  platform::Socket s(platform::udp_socket());
+  ASSERT_TRUE(platform::bind_socket(s.get(), {0x7F000001u, 0}));
+  const int own_port = platform::local_address(s.get())->port;
+  sockaddr_in addr;
+  std::memset(&addr, 0xAB, sizeof addr);
+  ASSERT_EQ(GetPublicAddrBySock(s.get(), L"127.0.0.1", sim_->udp_ports()[0], addr), 1);
+  EXPECT_EQ(addr.sin_family, 0);
+  EXPECT_EQ(ntohs(addr.sin_port), own_port);
+  EXPECT_EQ(ntohl(addr.sin_addr.s_addr), 0x7F000001u);
+
+  // An answer from another address ends the query at once, without retries.
+  platform::Socket other(platform::udp_socket());
+  ASSERT_TRUE(platform::bind_socket(other.get(), {0x7F000002u, 0}));
+  const int other_port = platform::local_address(other.get())->port;
+  const char junk[12] = {0, 0, 1, 2, 127, 0, 0, 1, 0, 80, 0, 0};
+  ASSERT_EQ(
+      platform::send_to(other.get(), junk, 12, {0x7F000001u, static_cast<std::uint16_t>(own_port)}),
+      12);
+  ASSERT_EQ(platform::wait_readable(s.get(), 1000), 1);
+  tuning().addr_query_wait_ms = 5000;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(GetPublicAddrBySock(s.get(), L"127.0.0.3", other_port, addr), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(addr.sin_port, 0);
+  EXPECT_EQ(GetPublicAddrBySock(s.get(), nullptr, 1, addr), 0);
+  EXPECT_EQ(GetPublicAddrBySock(INVALID_SOCKET, L"127.0.0.1", 1, addr), 0);
+}
+
+TEST_F(SdkSim, UserAnthenticateChecksItsIdLength) {
+  char id[] = "D1";
+  EXPECT_EQ(UserAnthenticate(nullptr, 2, L"139001", server().c_str(), port(), 2), 0);
+  EXPECT_EQ(UserAnthenticate(id, 0, L"139001", server().c_str(), port(), 2), 0);
+  EXPECT_EQ(UserAnthenticate(id, 1, L"139001", server().c_str(), port(), 2), 0);
+  EXPECT_EQ(sim_->log().size(), 0u);
+  EXPECT_EQ(UserAnthenticate(id, 2, L"139001", server().c_str(), port(), 2), 1);
+  sim_->faults().next(Fault::Status(404));
+  EXPECT_EQ(UserAnthenticate(id, 2, L"139001", server().c_str(), port(), 2), 0);
+  EXPECT_EQ(_GetLastErrorCode(), 0);  // sets no code
+}
+
+TEST_F(SdkSim, ConnectAnalyzeReturnsTheBodyAndEmptiesOnFailure) {
+  char id[] = "D1";
+  EXPECT_STREQ(
+      ConnectAnalyze(id, L"139001", server().c_str(), port(), 5000, 3, 300, 1, 0, 1, 15, 2),
+      "");  // no authentication socket connected yet
+  ASSERT_EQ(UserAnthenticate(id, 2, L"139001", server().c_str(), port(), 2), 1);
+  std::string body =
+      ConnectAnalyze(id, L"139001", server().c_str(), port(), 5000, 4, 200, 0, 1, 1, -1, 2);
+  EXPECT_NE(body.find("<ConnectType>client-monitor-direct</ConnectType>"), std::string::npos);
+  EXPECT_EQ(last_target("/connect"),
+            "/connect?i2c=D1&tel=139001&wan-ip=127.0.0.1&lan-ip=127.0.0.1&listen-port=5000"
+            "&p2p-port-drift-range=0&p2p-overtime=200&p2p-repeat=4&p2p-open=false"
+            "&img-resolution=cif&img-type=2&frame-rate=10&transmit=true");
+  sim_->faults().next(Fault::ShortBody(10));
+  EXPECT_STREQ(
+      ConnectAnalyze(id, L"139001", server().c_str(), port(), 5000, 3, 300, 1, 0, 0, 10, 1), "");
+  EXPECT_STREQ(ConnectAnalyze(nullptr, L"1", server().c_str(), port(), 1, 0, 0, 1, 0, 0, 0, 0), "");
+  EXPECT_STREQ(ConnectAnalyze(id, L"1", server().c_str(), port(), -1, 0, 0, 1, 0, 0, 0, 0), "");
+}
+
+TEST_F(SdkSim, CancelEndsAStalledAuthenticationWithinASecond) {
+  sim_->faults().for_path("/query", Fault::Stall());
+  char id[] = "D1";
+  auto done = std::async(std::launch::async, [&] {
+    return UserAnthenticate(id, 2, L"139001", server().c_str(), port(), 20);
+  });
+  ASSERT_TRUE(sim_->log().wait_for(0, 5000));
+  const auto start = std::chrono::steady_clock::now();
+  CancleHttpRequst();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+  EXPECT_EQ(done.get(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(SdkSim, CancelEndsAStalledChannelRequestWithinASecond) {
+  const long h = login();
+  ASSERT_EQ(h, 0);
+  ChannelInfo& ch = channel(h, 1);
+  ch.m_nHttpTimeout = 20;
+  sim_->faults().for_path("/gpsdata-get", Fault::Stall());
+  auto done = std::async(std::launch::async, [&] { return GetGPSData(h, 1); });
+  ASSERT_TRUE(sim_->log().wait_until(
+      [](const orvsim::LoggedRequest& r) { return r.request.path == "/gpsdata-get"; }, 5000));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CancleHttpRequst(h, 1), 1);
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+  EXPECT_EQ(done.get(), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_FALSE(ch.http());
+}
+
+}  // namespace
+}  // namespace velmo::test
