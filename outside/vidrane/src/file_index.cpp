@@ -45,10 +45,15 @@ namespace {
 class Window {
  public:
   static constexpr std::size_t kBlock = 1u << 20;
-  explicit Window(ByteSource& source) : source_(source), buf_(kBlock) {}
+  explicit Window(ByteSource& source)
+      : source_(source),
+        buf_(static_cast<std::size_t>(std::max<std::uint64_t>(
+            std::min<std::uint64_t>(kBlock, source.size()), kHeaderSize))) {}
+  std::size_t capacity() const { return buf_.size(); }
 
-  // At most n (<= kBlock) bytes from offset; fewer only at the end of the source.
+  // At most n (<= capacity()) bytes from offset; fewer only at the end of the source.
   std::span<const std::uint8_t> at(std::uint64_t offset, std::size_t n) {
+    n = std::min(n, buf_.size());
     if (offset < start_ || offset + n > start_ + len_) {
       // Keep reading forward from the end of the window when possible, so a
       // sequential scan reads every byte once.
@@ -98,7 +103,7 @@ std::uint64_t find_signature(Window& w, std::uint64_t from, std::uint64_t to) {
   std::uint64_t pos = from;
   while (pos < to) {
     const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(Window::kBlock, to - pos + 8 + 4));
+        static_cast<std::size_t>(std::min<std::uint64_t>(w.capacity(), to - pos + 8 + 4));
     auto bytes = w.at(pos, want);
     if (bytes.size() < kHeaderSize) return to;
     // The signature sits 8 bytes into the header.
