@@ -10,6 +10,8 @@
 #include "spandsp_ref.h"
 #include "voice/voice.h"
 
+extern "C" int voice_c_round_trip(void);
+
 namespace {
 
 using Frame = std::array<uint8_t, VOICE_MAX_FRAME_SIZE>;
@@ -41,6 +43,10 @@ std::vector<int16_t> speech(size_t n) {
 
 size_t frame_bytes(const Frame& f) {
   return 4 + 2 * size_t{f[2]};
+}
+
+TEST(VoiceFrame, UsableFromC) {
+  EXPECT_EQ(voice_c_round_trip(), 0);
 }
 
 TEST(VoiceFrame, VersionText) {
@@ -196,6 +202,8 @@ TEST(VoiceFrame, BadHeadersAndUnknownTypes) {
   EXPECT_EQ(VOICE_DecodeFrame(s.get(), f.data(), out.data(), &count), VOICE_ERR_DEC_TYPE);
   EXPECT_EQ(VOICE_EncReset(s.get(), 0), VOICE_ERR_ENC_TYPE);
   EXPECT_EQ(VOICE_EncReset(s.get(), 0x10001), VOICE_ERR_ENC_TYPE);
+  EXPECT_EQ(VOICE_EncodeFrame(s.get(), pcm.data(), untouched.data(), 160), VOICE_ERR_ENC_TYPE)
+      << "a code beyond 16 bits must not act as type 1";
 }
 
 TEST(VoiceFrame, NullArgumentsAndSampleCounts) {

@@ -97,11 +97,13 @@ void reset(Record& r, unsigned type) {
 
 int32_t reset_record(void* state, int32_t type, int32_t unlisted_error) {
   if (state == nullptr) return VOICE_ERR_NULL_STATE;
+  // A code that does not fit the 16-bit field is kept as 0, so that it cannot turn into a
+  // listed type when truncated.
+  const bool fits = type >= 0 && type <= 0xFFFF;
   Record r;
-  reset(r, static_cast<unsigned>(type));
+  reset(r, fits ? static_cast<unsigned>(type) : 0u);
   store(state, r);
-  // The code must fit the 16-bit field it is kept in.
-  if (type < 0 || type > 0xFFFF || !describe(static_cast<unsigned>(type))) return unlisted_error;
+  if (!fits || !describe(static_cast<unsigned>(type))) return unlisted_error;
   return VOICE_OK;
 }
 
