@@ -33,7 +33,7 @@ TEST(ModelEventLog, SaveWritesLinesAndEmptiesTheTable) {
   EventLog log;
   EXPECT_FALSE(log.save(dir.path(), kNoon, messages));  // empty: no file, no message
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-  log.append(u"访问IP:1.2.3.4 通道2 连接启动失败 dwErr = 5", kNoon);
+  log.append(live_start_failed_text(u"1.2.3.4", 2, 5), kNoon);
   log.append(u"second", LocalTime{2026, 3, 2, 12, 0, 6, 1});
   ASSERT_TRUE(log.save(dir.path(), kNoon, messages));
   EXPECT_EQ(EventLog::file_name(kNoon), "EventFile_20260302_120005.txt");

@@ -171,3 +171,12 @@ TEST(ModelPaths, LetteredTextsMapToDriveRoots) {
   EXPECT_EQ(path_from_text(u"E:\\x", drives, "/w"), "/w/x");
   EXPECT_EQ(path_from_text(u"/var/log", drives, "/w"), "/var/log");
 }
+
+TEST(ModelTimeSync, DueAtTheStoredSecondOnly) {
+  ClientSettings s = default_settings(1);
+  s.time_sync_time = 123456;
+  EXPECT_FALSE(time_sync_due(s, 12, 34, 56));
+  s.time_sync = 1;
+  EXPECT_TRUE(time_sync_due(s, 12, 34, 56));
+  EXPECT_FALSE(time_sync_due(s, 12, 34, 57));
+}

@@ -318,3 +318,14 @@ TEST_F(ModelUserStore, AdministratorPasswordChange) {
   EXPECT_EQ(files.read_admin()->password, u"n1");
   EXPECT_EQ(read_file(files.admin_path()).size(), 82u);
 }
+
+TEST_F(ModelUserStore, StartupChoosesTheLogin) {
+  current.rights = 0;
+  EXPECT_EQ(startup_login(files, current), StartupLogin::kFirstLogin);
+  make_admin();
+  EXPECT_EQ(startup_login(files, current), StartupLogin::kLogin);
+  EXPECT_EQ(current.rights, 0);
+  ASSERT_TRUE(files.write_flag(0));
+  EXPECT_EQ(startup_login(files, current), StartupLogin::kNone);
+  EXPECT_EQ(current.rights, -1);
+}

@@ -7,6 +7,15 @@
 
 namespace model {
 
+std::u16string live_start_failed_text(std::u16string_view address, int channel, int error) {
+  auto number = [](int v) {
+    const std::string t = std::to_string(v);
+    return std::u16string(t.begin(), t.end());
+  };
+  return u"访问IP:" + std::u16string(address) + u" 通道" + number(channel) +
+         u" 连接启动失败 dwErr = " + number(error);
+}
+
 EventLog::EventLog() : slots_(kEventSlots) {}
 
 void EventLog::append(std::u16string_view text, const LocalTime& now) {

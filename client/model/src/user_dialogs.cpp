@@ -12,6 +12,12 @@ std::uint32_t table_bits(bool basic) {
 
 }  // namespace
 
+StartupLogin startup_login(const UserFiles& files, CurrentUser& current) {
+  if (std::filesystem::exists(files.flag_path())) current.rights = kAdministrator;
+  if (files.read_flag() == 0) return StartupLogin::kNone;
+  return files.has_admin() ? StartupLogin::kLogin : StartupLogin::kFirstLogin;
+}
+
 std::int32_t UserDialogs::assemble_rights(std::uint32_t checked) {
   return static_cast<std::int32_t>((checked & table_bits(false)) | table_bits(true));
 }

@@ -20,6 +20,9 @@ struct Event {
   bool operator==(const Event&) const = default;
 };
 
+// "访问IP:%s 通道%d 连接启动失败 dwErr = %d": a live start that failed.
+std::u16string live_start_failed_text(std::u16string_view address, int channel, int error);
+
 class EventLog {
  public:
   EventLog();

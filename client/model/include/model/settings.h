@@ -67,6 +67,11 @@ struct ClientSettings {
   bool operator==(const ClientSettings&) const = default;
 };
 
+// The once-a-day device time synchronisation is due at this second.
+inline bool time_sync_due(const ClientSettings& s, int hour, int minute, int second) {
+  return s.time_sync == 1 && hour * 10000 + minute * 100 + second == s.time_sync_time;
+}
+
 // The defaults that apply before the file is read; the end drive is the last drive.
 ClientSettings default_settings(int drive_count);
 

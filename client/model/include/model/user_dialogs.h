@@ -54,6 +54,11 @@ struct UserRightsView {
   std::int32_t rights = 0;
 };
 
+// Which login runs at start-up: none (the flag file holds 0: administrator
+// rights without a dialog), the first login (no administrator yet) or the login.
+enum class StartupLogin { kNone, kFirstLogin, kLogin };
+StartupLogin startup_login(const UserFiles& files, CurrentUser& current);
+
 class UserDialogs {
  public:
   UserDialogs(const UserFiles& files, CurrentUser& current, MessageSink& messages)
