@@ -94,20 +94,6 @@ void sanitize(State& s) {
   s.index = std::clamp(s.index, 0, kMaxIndex);
 }
 
-void encode(State& s, const int16_t* pcm, uint8_t* codes, size_t n) {
-  int32_t p = s.predicted, ix = s.index, step = kStep[ix];
-  for (size_t i = 0; i < n; ++i) codes[i] = encode_one(p, ix, step, pcm[i]);
-  s.predicted = p;
-  s.index = ix;
-}
-
-void decode(State& s, const uint8_t* codes, int16_t* pcm, size_t n) {
-  int32_t p = s.predicted, ix = s.index;
-  for (size_t i = 0; i < n; ++i) pcm[i] = decode_one(p, ix, codes[i] & 15u);
-  s.predicted = p;
-  s.index = ix;
-}
-
 void encode_packed(State& s, const int16_t* pcm, uint8_t* out, size_t n, bool high_first) {
   int32_t p = s.predicted, ix = s.index, step = kStep[ix];
   const int first = high_first ? 4 : 0;

@@ -1,5 +1,5 @@
 // IMA/DVI4 ADPCM, 4 bits per sample: the 89-step table and the index adjustments
-// -1, -1, -1, -1, 2, 4, 6, 8. Codes are handled one per byte here; framing packs the nibbles.
+// -1, -1, -1, -1, 2, 4, 6, 8, with the codes packed two to a byte.
 #pragma once
 
 #include <cstddef>
@@ -17,10 +17,7 @@ struct State {
 // Brings a state read from caller memory back into range.
 void sanitize(State& s);
 
-void encode(State& s, const int16_t* pcm, uint8_t* codes, size_t n);
-void decode(State& s, const uint8_t* codes, int16_t* pcm, size_t n);
-
-// Nibble forms: two codes per byte, the first in the high nibble (`high_first`) or the low one.
+// Two codes per byte, the first in the high nibble (`high_first`) or the low one; n is even.
 void encode_packed(State& s, const int16_t* pcm, uint8_t* out, size_t n, bool high_first);
 void decode_packed(State& s, const uint8_t* in, int16_t* pcm, size_t n, bool high_first);
 
