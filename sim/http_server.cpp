@@ -96,6 +96,11 @@ bool HttpServer::wait_open_connections(std::size_t n, int timeout_ms) const {
                       [&] { return open_ == n; });
 }
 
+void HttpServer::set_observer(AnswerObserver observer) {
+  std::lock_guard lock(m_);
+  observer_ = std::move(observer);
+}
+
 void HttpServer::reap_finished() {
   std::list<std::unique_ptr<Connection>> finished;
   {
@@ -123,6 +128,12 @@ void HttpServer::accept_loop() {
     if (!s) continue;
     if (stop_.stopped()) break;
     platform::set_nodelay(s.get(), true);
+    if (open_connections() >= options_.max_connections) {
+      // A flood of connections must not become a flood of threads.
+      std::string busy = status_head(503, 0, "", false);
+      platform::send_all(s.get(), busy, 100);
+      continue;
+    }
 
     auto c = std::make_unique<Connection>();
     c->socket = std::move(s);
@@ -218,9 +229,18 @@ void HttpServer::serve(Connection& c) {
     entry.tick_ms = platform::tick_ms64();
     entry.fault = fault ? fault->describe() : std::string();
     entry.request = request;
+    AnswerObserver observer;
+    {
+      std::lock_guard lock(m_);
+      observer = observer_;
+    }
+    std::optional<LoggedRequest> copy;
+    if (observer) copy = entry;
     log_.add(std::move(entry));
-
-    if (!answer(c, request, fault)) return;
+    int status = 0;
+    bool keep_open = answer(c, request, fault, status);
+    if (observer) observer(*copy, status);
+    if (!keep_open) return;
   }
 }
 
@@ -256,7 +276,8 @@ void HttpServer::stall(Connection& c) {
 }
 
 bool HttpServer::answer(Connection& c, const HttpRequest& request,
-                        const std::optional<Fault>& fault) {
+                        const std::optional<Fault>& fault, int& status) {
+  status = 0;
   if (fault) {
     switch (fault->kind) {
       case FaultKind::drop:
@@ -265,6 +286,7 @@ bool HttpServer::answer(Connection& c, const HttpRequest& request,
         stall(c);
         return false;
       case FaultKind::raw:
+        status = -1;
         return platform::send_all(c.socket.get(), fault->text, options_.send_timeout_ms);
       case FaultKind::delay:
         if (!stop_.sleep_for(fault->delay_ms)) return false;
@@ -286,11 +308,12 @@ bool HttpServer::answer(Connection& c, const HttpRequest& request,
     reply = {404, error_reply("unknown request " + request.path), "text/xml"};
   }
   bool keep_open = request.keep_alive();
+  status = reply.status;
 
   if (fault) {
     switch (fault->kind) {
       case FaultKind::status:
-        reply.status = fault->status;
+        reply.status = status = fault->status;
         break;
       case FaultKind::missing_element:
         reply.body = remove_element(reply.body, fault->element);

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,7 @@ struct HttpServerOptions {
   int send_timeout_ms = 10000;              // limit of each wait for room to send
   std::size_t max_head = 16 * 1024;         // larger heads get 431 and a close
   std::size_t max_body = 1024 * 1024;       // larger request bodies get 413 and a close
+  std::size_t max_connections = 256;        // beyond this a new connection gets 503 and a close
 };
 
 class HttpServer {
@@ -38,6 +40,11 @@ class HttpServer {
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
+
+  // Called on the connection's thread after each answer, no lock held, with the
+  // status sent (0: none, as for a dropped or stalled answer; -1: a raw answer).
+  using AnswerObserver = std::function<void(const LoggedRequest&, int status)>;
+  void set_observer(AnswerObserver observer);
 
   bool start(const HttpServerOptions& options);
   void stop();
@@ -70,7 +77,8 @@ class HttpServer {
   // Reads more bytes into buf; false when the peer closed, on error, idle or stop.
   bool read_more(Connection& c, std::string& buf);
   // Answers one request; false when the connection is to be closed.
-  bool answer(Connection& c, const HttpRequest& request, const std::optional<Fault>& fault);
+  bool answer(Connection& c, const HttpRequest& request, const std::optional<Fault>& fault,
+              int& status);
   void stall(Connection& c);
   // An error answer, then a short drain of the client's bytes before the close.
   void refuse(Connection& c, int status, std::string_view why);
@@ -92,6 +100,7 @@ class HttpServer {
   std::list<std::unique_ptr<Connection>> connections_;
   std::uint64_t accepted_ = 0;
   std::size_t open_ = 0;
+  AnswerObserver observer_;
 };
 
 }  // namespace orvsim

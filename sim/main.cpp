@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/signals.h"
+#include "platform/text.h"
 #include "simulator.h"
 
 namespace {
@@ -16,7 +17,16 @@ constexpr const char* kUsage =
     "  --fleet FILE     devices and servers to simulate (format: sim/fleet.h)\n"
     "  --http-port N    authentication server port (default 0: any free port)\n"
     "  --udp-port N     port of the first P2P address responder (default 0: any)\n"
-    "  --bind ADDR      address to serve on (default 127.0.0.1; 0.0.0.0 for all)\n";
+    "  --bind ADDR      address to serve on (default 127.0.0.1; 0.0.0.0 for all)\n"
+    "  --quiet          do not print a line per request served\n";
+
+// The request target for a terminal: CP936 text shown as UTF-8, control bytes as '?'.
+std::string printable(const std::string& target) {
+  std::string text = platform::utf8_from_wide(platform::wide_from_cp936(target));
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
 
 bool parse_port(std::string_view text, int& port) {
   int v = 0;
@@ -30,12 +40,17 @@ bool parse_port(std::string_view text, int& port) {
 
 int main(int argc, char** argv) {
   std::string fleet_path;
+  bool quiet = false;
   orvsim::SimulatorOptions options;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    }
+    if (arg == "--quiet") {
+      quiet = true;
+      continue;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "orvsim: %s needs a value\n%s", argv[i], kUsage);
@@ -78,6 +93,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   orvsim::Simulator sim(options);
+  if (!quiet) {
+    sim.http().set_observer([](const orvsim::LoggedRequest& e, int status) {
+      std::string line = "http #" + std::to_string(e.connection) + " " + e.peer.text() + " " +
+                         e.request.method + " " + printable(e.request.target) + " -> ";
+      line += status > 0 ? std::to_string(status) : status == 0 ? "no answer" : "raw answer";
+      if (!e.fault.empty()) line += " (fault: " + e.fault + ")";
+      line += "\n";
+      std::fputs(line.c_str(), stdout);
+      std::fflush(stdout);
+    });
+  }
   if (!sim.start()) {
     std::fprintf(stderr, "orvsim: %s\n", sim.error().c_str());
     return 1;

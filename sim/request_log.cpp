@@ -8,6 +8,10 @@ void RequestLog::add(LoggedRequest entry) {
   {
     std::lock_guard lock(m_);
     entries_.push_back(std::move(entry));
+    if (entries_.size() > capacity_) {
+      entries_.pop_front();
+      ++dropped_;
+    }
   }
   cv_.notify_all();
 }
@@ -15,24 +19,26 @@ void RequestLog::add(LoggedRequest entry) {
 void RequestLog::clear() {
   std::lock_guard lock(m_);
   entries_.clear();
+  dropped_ = 0;
 }
 
 std::size_t RequestLog::size() const {
   std::lock_guard lock(m_);
-  return entries_.size();
+  return dropped_ + entries_.size();
 }
 
 std::vector<LoggedRequest> RequestLog::entries() const {
   std::lock_guard lock(m_);
-  return entries_;
+  return std::vector<LoggedRequest>(entries_.begin(), entries_.end());
 }
 
 std::optional<LoggedRequest> RequestLog::wait_for(std::size_t index, int timeout_ms) const {
   std::unique_lock lock(m_);
   if (!cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms),
-                    [&] { return entries_.size() > index; }))
+                    [&] { return dropped_ + entries_.size() > index; }) ||
+      index < dropped_)
     return std::nullopt;
-  return entries_[index];
+  return entries_[index - dropped_];
 }
 
 std::optional<LoggedRequest> RequestLog::wait_until(
@@ -42,9 +48,10 @@ std::optional<LoggedRequest> RequestLog::wait_until(
   std::optional<LoggedRequest> found;
   std::size_t next = from;
   cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms), [&] {
-    for (; next < entries_.size(); ++next) {
-      if (match(entries_[next])) {
-        found = entries_[next];
+    if (next < dropped_) next = dropped_;
+    for (; next < dropped_ + entries_.size(); ++next) {
+      if (match(entries_[next - dropped_])) {
+        found = entries_[next - dropped_];
         return true;
       }
     }

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -25,14 +26,19 @@ struct LoggedRequest {
   HttpRequest request;
 };
 
+// Indices count every request since the start or the last clear(); a long
+// run keeps only the newest `capacity` entries, older indices are gone.
 class RequestLog {
  public:
+  explicit RequestLog(std::size_t capacity = 100000) : capacity_(capacity ? capacity : 1) {}
+
   void add(LoggedRequest entry);
   void clear();
 
-  std::size_t size() const;
-  std::vector<LoggedRequest> entries() const;
-  // The index-th request (0-based) once it has arrived; nullopt after timeout_ms.
+  std::size_t size() const;                    // requests received (kept or not)
+  std::vector<LoggedRequest> entries() const;  // the kept ones, oldest first
+  // The index-th request (0-based) once it has arrived; nullopt after timeout_ms
+  // or when it is no longer kept.
   std::optional<LoggedRequest> wait_for(std::size_t index, int timeout_ms) const;
   // The first request at or after index `from` that satisfies match.
   std::optional<LoggedRequest> wait_until(const std::function<bool(const LoggedRequest&)>& match,
@@ -43,7 +49,9 @@ class RequestLog {
  private:
   mutable std::mutex m_;
   mutable std::condition_variable cv_;
-  std::vector<LoggedRequest> entries_;
+  std::size_t capacity_;
+  std::size_t dropped_ = 0;  // index of entries_.front()
+  std::deque<LoggedRequest> entries_;
 };
 
 }  // namespace orvsim

@@ -21,7 +21,13 @@ sigset_t termination_set() {
 
 bool block_termination_signals() {
   sigset_t set = termination_set();
-  return pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
+  if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+  // A shell starts background programs with SIGINT ignored, and an ignored
+  // signal is dropped even while blocked: take the default back so the wait sees it.
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  return sigaction(SIGINT, &dfl, nullptr) == 0 && sigaction(SIGTERM, &dfl, nullptr) == 0;
 }
 
 int wait_termination_signal(int timeout_ms) {

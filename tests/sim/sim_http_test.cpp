@@ -389,3 +389,61 @@ TEST(SimHttpStart, TwoSimulatorsRunSideBySideOnEphemeralPorts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SimHttpServer, ConnectionsBeyondTheLimitGet503AndObserverSeesAnswers) {
+  orvsim::HandlerRegistry handlers;
+  orvsim::RequestLog log;
+  orvsim::FaultPlan faults;
+  handlers.add("/ping", [](const orvsim::HandlerContext&) {
+    return orvsim::HttpReply{200, "pong"};
+  });
+  orvsim::HttpServer server(handlers, log, faults);
+  std::promise<int> seen;
+  server.set_observer([&](const orvsim::LoggedRequest& e, int status) {
+    if (e.request.path == "/ping") seen.set_value(status);
+  });
+  orvsim::HttpServerOptions options;
+  options.max_connections = 2;
+  ASSERT_TRUE(server.start(options));
+
+  RawClient a, b, c;
+  ASSERT_TRUE(a.connect(server.port()));
+  ASSERT_TRUE(b.connect(server.port()));
+  ASSERT_TRUE(server.wait_open_connections(2, 3000));
+  ASSERT_TRUE(c.connect(server.port()));
+  auto refused = c.read_response();
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503);
+  EXPECT_TRUE(c.read_until_close());
+
+  ASSERT_TRUE(a.get("/ping"));
+  auto r = a.read_response();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "pong");
+  auto status = seen.get_future();
+  ASSERT_EQ(status.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+  EXPECT_EQ(status.get(), 200);
+}
+
+TEST(SimRequestLog, KeepsTheNewestEntriesAndCountsAll) {
+  orvsim::RequestLog log(2);
+  for (int i = 0; i < 3; ++i) {
+    orvsim::LoggedRequest e;
+    e.request.path = "/" + std::to_string(i);
+    log.add(e);
+  }
+  EXPECT_EQ(log.size(), 3u);
+  EXPECT_EQ(log.entries().size(), 2u);
+  EXPECT_FALSE(log.wait_for(0, 0));
+  ASSERT_TRUE(log.wait_for(2, 0));
+  EXPECT_EQ(log.wait_for(2, 0)->request.path, "/2");
+  auto found =
+      log.wait_until([](const orvsim::LoggedRequest& e) { return e.request.path == "/1"; }, 0);
+  ASSERT_TRUE(found);
+  log.clear();
+  EXPECT_EQ(log.size(), 0u);
+}
+
+}  // namespace

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// Blocks SIGINT and SIGTERM in the calling thread (and the threads it starts later).
+// Blocks SIGINT and SIGTERM in the calling thread (and the threads it starts later)
+// and undoes an inherited "ignore", so that a wait can take them.
 bool block_termination_signals();
 
 // Waits up to timeout_ms (< 0: without limit) for SIGINT or SIGTERM: the signal
