@@ -39,6 +39,9 @@ bool HttpServer::start(const HttpServerOptions& options) {
     return false;
   }
   platform::set_reuse_addr(s.get(), true);
+  // Non-blocking: a connection that vanishes between the wait and accept must
+  // not leave the accept thread blocked.
+  platform::set_nonblocking(s.get(), true);
   if (!platform::bind_socket(s.get(), options.bind)) {
     error_ = "cannot bind HTTP port " + options.bind.text();
     return false;
@@ -128,6 +131,8 @@ void HttpServer::accept_loop() {
     if (!s) continue;
     if (stop_.stopped()) break;
     platform::set_nodelay(s.get(), true);
+    // Non-blocking, so every send waits for room only up to its time limit.
+    platform::set_nonblocking(s.get(), true);
     if (open_connections() >= options_.max_connections) {
       // A flood of connections must not become a flood of threads.
       std::string busy = status_head(503, 0, "", false);
@@ -175,6 +180,7 @@ bool HttpServer::read_more(Connection& c, std::string& buf) {
     }
     char tmp[4096];
     int n = platform::recv_some(c.socket.get(), tmp, sizeof tmp);
+    if (n < 0 && platform::would_block()) continue;
     if (n <= 0) return false;
     buf.append(tmp, static_cast<std::size_t>(n));
     return true;
@@ -271,7 +277,9 @@ void HttpServer::stall(Connection& c) {
     if (r < 0) return;
     if (r == 0) continue;
     char tmp[1024];
-    if (platform::recv_some(c.socket.get(), tmp, sizeof tmp) <= 0) return;
+    int n = platform::recv_some(c.socket.get(), tmp, sizeof tmp);
+    if (n < 0 && platform::would_block()) continue;
+    if (n <= 0) return;
   }
 }
 
