@@ -38,6 +38,7 @@ void Simulator::install_handlers() {
   });
   control_.install(
       handlers_, [this] { return fleet(); }, [this] { return udp_ports(); });
+  p2p_.install(handlers_, [this] { return fleet(); });
 }
 
 bool Simulator::start() {
@@ -65,6 +66,9 @@ bool Simulator::start() {
     }
     responders_.push_back(std::move(responder));
   }
+  std::vector<AddrResponder*> served;
+  for (auto& r : responders_) served.push_back(r.get());
+  p2p_.attach(served);
 
   HttpServerOptions http;
   http.bind = {*ip, static_cast<std::uint16_t>(options_.http_port)};
@@ -79,6 +83,7 @@ bool Simulator::start() {
 
 void Simulator::stop() {
   http_.stop();
+  p2p_.stop();
   for (auto& r : responders_) r->stop();
   responders_.clear();
 }

@@ -14,6 +14,7 @@
 #include "fleet.h"
 #include "handlers.h"
 #include "http_server.h"
+#include "p2p_service.h"
 #include "request_log.h"
 
 namespace orvsim {
@@ -48,6 +49,7 @@ class Simulator {
   FaultPlan& faults() { return faults_; }
   HandlerRegistry& handlers() { return handlers_; }
   ControlPlane& control() { return control_; }
+  P2pService& p2p() { return p2p_; }
 
   // The fleet in force; replacing it takes effect for the next request.
   std::shared_ptr<const Fleet> fleet() const;
@@ -69,6 +71,7 @@ class Simulator {
   std::vector<std::unique_ptr<AddrResponder>> responders_;
   mutable std::mutex fleet_m_;
   std::shared_ptr<const Fleet> fleet_;
+  P2pService p2p_;  // after the responders: it lets go of them first
 };
 
 }  // namespace orvsim
