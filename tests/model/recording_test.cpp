@@ -235,6 +235,16 @@ TEST_F(ModelRecordingDrives, RecordingFolderAndFileName) {
   EXPECT_EQ(snapshot_file_name(u"10.0.0.1", 3, at(2026, 3, 2, 1, 2, 3, 1), 4567),
             u"Picture_10.0.0.1_03_20260302_010203_4567.bmp");
   EXPECT_EQ(record_key(u"../a/b"), u".._a_b");
+  EXPECT_EQ(record_file_name(u"a/b", 2, at(2026, 3, 2, 10, 15, 30, 1)),
+            u"a_b_02_20260302_101530.264");
+  auto parts = parse_record_file_name(u"dev_7_02_20260302_101530.264");
+  ASSERT_TRUE(parts);
+  EXPECT_EQ(parts->key, u"dev_7");  // a key with "_" keeps it
+  EXPECT_EQ(parts->channel, 2);
+  EXPECT_EQ(parts->start, at(2026, 3, 2, 10, 15, 30, 0));
+  EXPECT_FALSE(parse_record_file_name(u"dev_02_2026030_101530.264"));
+  EXPECT_FALSE(parse_record_file_name(u"_02_20260302_101530.bmp"));
+  EXPECT_FALSE(parse_record_file_name(u".264"));
   EXPECT_EQ(record_key(u".."), u"_..");
 }
 
@@ -301,4 +311,29 @@ TEST(ModelPlayback, StatusLineAndSliderArithmetic) {
   EXPECT_FALSE(progress_slider(360, 7200, 10).move);
   EXPECT_EQ(progress_slider(0, 7200, 10).position, 0);
   EXPECT_FALSE(progress_slider(10, 0, 3).move);
+}
+
+TEST(ModelSystemSources, ClockAndDiskSpaceAnswer) {
+  SystemClock clock;
+  const LocalTime now = clock.local_now();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_EQ(local_time_of(clock.seconds_now()).year, now.year);
+  TempDir dir;
+  DiskSpace space;
+  EXPECT_TRUE(space.available(dir.path()));
+  EXPECT_FALSE(space.available(dir.path() / "absent"));
+}
+
+TEST_F(ModelRecordingDrives, SearchUsesWriteTimeForOtherNames) {
+  add_drives({'C'});
+  auto folder = dir.path() / "C" / "H264record" / "day";
+  std::filesystem::create_directories(folder);
+  write_file(folder / "860001_02_copied.264", "x");
+  SystemClock clock;
+  const LocalTime now = clock.local_now();
+  SearchRequest req{u"860001", 2, LocalTime{now.year - 1, 1, 1, 0, 0, 0, 0},
+                    LocalTime{now.year + 1, 1, 1, 0, 0, 0, 0}};
+  auto rows = search_recordings(req, drives, settings);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].start, rows[0].end);
 }

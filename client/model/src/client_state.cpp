@@ -310,8 +310,9 @@ void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& mes
   }
 }
 
-void relogin_servers(ClientState& state, DeviceLogin& sdk) {
+void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop) {
   for (const LoginRequest& r : login_requests(state)) {
+    if (stop && stop->load()) return;
     const long handle = do_login(sdk, r);
     if (handle < 0) continue;
     std::lock_guard lock(state.table_mutex);
@@ -321,7 +322,7 @@ void relogin_servers(ClientState& state, DeviceLogin& sdk) {
 
 bool ReloginWorker::start() {
   if (thread_.running()) return false;
-  if (!thread_.create([this] { relogin_servers(state_, sdk_); })) return false;
+  if (!thread_.create([this] { relogin_servers(state_, sdk_, &stop_); })) return false;
   thread_.resume();
   return true;
 }

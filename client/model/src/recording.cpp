@@ -32,26 +32,6 @@ std::u16string drive_folder_text(char letter) {
   return std::u16string(1, static_cast<char16_t>(letter)) + u":\\" + ascii(kRecordFolderName);
 }
 
-std::optional<LocalTime> time_from_name(std::string_view name) {
-  // "..._YYYYMMDD_HHMMSS.264"
-  if (name.size() < 20) return std::nullopt;
-  const std::string_view tail = name.substr(name.size() - 20);
-  if (tail[0] != '_' || tail[9] != '_' || tail.substr(16) != ".264") return std::nullopt;
-  auto digits = [&](std::size_t at, std::size_t n, int& out) {
-    out = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-      if (tail[i] < '0' || tail[i] > '9') return false;
-      out = out * 10 + (tail[i] - '0');
-    }
-    return true;
-  };
-  LocalTime t;
-  if (!digits(1, 4, t.year) || !digits(5, 2, t.month) || !digits(7, 2, t.day) ||
-      !digits(10, 2, t.hour) || !digits(12, 2, t.minute) || !digits(14, 2, t.second))
-    return std::nullopt;
-  return t;
-}
-
 std::optional<LocalTime> last_write(const std::filesystem::path& p) {
   std::error_code ec;
   const auto ft = std::filesystem::last_write_time(p, ec);
@@ -242,7 +222,33 @@ std::u16string record_file_name(std::u16string_view key, int channel, const Loca
   char buf[64];
   std::snprintf(buf, sizeof buf, "_%02d_%4d%02d%02d_%02d%02d%02d.264", channel, t.year, t.month,
                 t.day, t.hour, t.minute, t.second);
-  return std::u16string(key) + ascii(buf);
+  return record_key(key) + ascii(buf);
+}
+
+std::optional<RecordName> parse_record_file_name(std::u16string_view name) {
+  // "<key>_<channel>_YYYYMMDD_HHMMSS.264"; the key itself may hold "_".
+  if (name.size() < 4 || name.substr(name.size() - 4) != u".264") return std::nullopt;
+  name.remove_suffix(4);
+  auto field = [&](std::size_t min, std::size_t max, int& out) {
+    const auto bar = name.rfind(u'_');
+    if (bar == std::u16string_view::npos) return false;
+    const auto digits = name.substr(bar + 1);
+    if (digits.size() < min || digits.size() > max) return false;
+    out = 0;
+    for (char16_t c : digits) {
+      if (c < u'0' || c > u'9') return false;
+      out = out * 10 + (c - u'0');
+    }
+    name = name.substr(0, bar);
+    return true;
+  };
+  int time = 0, date = 0;
+  RecordName r;
+  if (!field(6, 6, time) || !field(8, 8, date) || !field(1, 9, r.channel)) return std::nullopt;
+  r.key = std::u16string(name);
+  r.start = LocalTime{date / 10000,     date / 100 % 100, date % 100, time / 10000,
+                      time / 100 % 100, time % 100,       0};
+  return r;
 }
 
 std::u16string snapshot_file_name(std::u16string_view key, int channel, const LocalTime& t,
@@ -250,7 +256,7 @@ std::u16string snapshot_file_name(std::u16string_view key, int channel, const Lo
   char buf[80];
   std::snprintf(buf, sizeof buf, "_%02d_%4d%02d%02d_%02d%02d%02d_%u.bmp", channel, t.year, t.month,
                 t.day, t.hour, t.minute, t.second, tick_ms);
-  return u"Picture_" + std::u16string(key) + ascii(buf);
+  return u"Picture_" + record_key(key) + ascii(buf);
 }
 
 std::vector<FileRow> search_recordings(const SearchRequest& req, const RecordingDrives& d,
@@ -274,7 +280,8 @@ std::vector<FileRow> search_recordings(const SearchRequest& req, const Recording
           continue;
         const auto written = last_write(file);
         if (!written) continue;
-        const LocalTime began = time_from_name(name).value_or(*written);
+        const auto parts = parse_record_file_name(platform::u16_from_utf8(name));
+        const LocalTime began = parts ? parts->start : *written;
         if (began < req.start || req.end < began) continue;
         FileRow row;
         row.path = file;

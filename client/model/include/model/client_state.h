@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -111,14 +112,18 @@ bool delete_server(ClientState& state, int index, bool in_use, DeviceLogin& sdk,
 // their listed channels into the play list.
 void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages);
 // The periodic re-login: the logins run without the table lock, their results
-// are stored under it. Failures change nothing.
-void relogin_servers(ClientState& state, DeviceLogin& sdk);
+// are stored under it. Failures change nothing. A set stop flag ends the pass
+// before the next server.
+void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop = nullptr);
 
 // Runs relogin_servers on its own thread, one run at a time, and joins it.
 class ReloginWorker {
  public:
   ReloginWorker(ClientState& state, DeviceLogin& sdk) : state_(state), sdk_(sdk) {}
-  ~ReloginWorker() { thread_.join(); }
+  ~ReloginWorker() {
+    stop_ = true;
+    thread_.join();
+  }
   // The 60-second timer: false while the previous run still goes on.
   bool start();
   // Waits for the running pass, up to timeout_ms.
@@ -127,6 +132,7 @@ class ReloginWorker {
  private:
   ClientState& state_;
   DeviceLogin& sdk_;
+  std::atomic<bool> stop_{false};
   platform::Thread thread_;
 };
 

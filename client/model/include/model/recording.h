@@ -91,8 +91,16 @@ std::optional<std::filesystem::path> prepare_recording_folder(RecordingDrives& d
                                                               const ClientSettings& settings,
                                                               SpaceSource& space,
                                                               const LocalTime& now, bool alarm);
-// "<key>_<channel %02d>_<YYYYMMDD>_<HHMMSS>.264"
+// "<key>_<channel %02d>_<YYYYMMDD>_<HHMMSS>.264", the key made file-safe by record_key.
 std::u16string record_file_name(std::u16string_view key, int channel, const LocalTime& start);
+// The parts of a record file name: its key (the prefix playback snapshots are
+// named with), channel and start time; nullopt for other names.
+struct RecordName {
+  std::u16string key;
+  int channel = 0;
+  LocalTime start;
+};
+std::optional<RecordName> parse_record_file_name(std::u16string_view file_name);
 // "Picture_<key>_<channel %02d>_<YYYYMMDD>_<HHMMSS>_<tick>.bmp"
 std::u16string snapshot_file_name(std::u16string_view key, int channel, const LocalTime& now,
                                   std::uint32_t tick_ms);
