@@ -4,6 +4,11 @@
 #include <array>
 #include <cstdlib>
 
+#if defined(__SSE2__) && !defined(VOICE_SCALAR_ONLY)
+#define VOICE_G726_SSE2 1
+#include <emmintrin.h>
+#endif
+
 namespace voice::g726 {
 namespace {
 
@@ -112,6 +117,78 @@ inline int fmult(int an, int srn) {
   return (wmag ^ neg) - neg;
 }
 
+struct Sums {
+  int sezi;  // zero section, 16-bit wrapped as the standard's adder
+  int sei;   // zero and pole sections
+};
+
+#if defined(VOICE_G726_SSE2)
+// The eight FMULTs at once. Bit lengths and mantissas come from the float conversion of each
+// magnitude, and the final scaling by 2^(wexp - 19) is a float multiply by an exact power of
+// two, truncated: both exact for these small integers, so the result is the scalar one bit
+// for bit. Sums wrap in 16 bits, as the standard's accumulator does.
+inline Sums predictor_sums(const State& s) {
+  const __m128i an = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.coef));
+  const __m128i srn = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.hist));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i an_sign = _mm_srai_epi16(an, 15);
+  const __m128i an2 = _mm_srai_epi16(an, 2);
+  const __m128i mag =
+      _mm_and_si128(_mm_sub_epi16(_mm_xor_si128(an2, an_sign), an_sign), _mm_set1_epi16(0x1FFF));
+
+  const __m128i f_lo = _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(mag, zero)));
+  const __m128i f_hi = _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(mag, zero)));
+  const __m128i bias = _mm_set1_epi32(126);
+  const __m128i aexp = _mm_max_epi16(_mm_packs_epi32(_mm_sub_epi32(_mm_srli_epi32(f_lo, 23), bias),
+                                                     _mm_sub_epi32(_mm_srli_epi32(f_hi, 23), bias)),
+                                     zero);
+  const __m128i mant_bits = _mm_set1_epi32(31);
+  const __m128i amant =
+      _mm_or_si128(_mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(f_lo, 18), mant_bits),
+                                   _mm_and_si128(_mm_srli_epi32(f_hi, 18), mant_bits)),
+                   _mm_set1_epi16(32));
+
+  const __m128i srexp = _mm_and_si128(_mm_srli_epi16(srn, 6), _mm_set1_epi16(15));
+  const __m128i srmant = _mm_and_si128(srn, _mm_set1_epi16(63));
+  const __m128i sr_sign =
+      _mm_sub_epi16(zero, _mm_and_si128(_mm_srli_epi16(srn, 10), _mm_set1_epi16(1)));
+
+  const __m128i wmant =
+      _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(amant, srmant), _mm_set1_epi16(48)), 4);
+  const __m128i wexp = _mm_add_epi16(aexp, srexp);
+  const __m128i exp_bias = _mm_set1_epi32(127 - 19);
+  const __m128 scale_lo =
+      _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(_mm_unpacklo_epi16(wexp, zero), exp_bias), 23));
+  const __m128 scale_hi =
+      _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(_mm_unpackhi_epi16(wexp, zero), exp_bias), 23));
+  const __m128i wmag_lo =
+      _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(wmant, zero)), scale_lo));
+  const __m128i wmag_hi =
+      _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(wmant, zero)), scale_hi));
+  const __m128i low15 = _mm_set1_epi32(0x7FFF);
+  const __m128i wmag =
+      _mm_packs_epi32(_mm_and_si128(wmag_lo, low15), _mm_and_si128(wmag_hi, low15));
+  const __m128i neg = _mm_xor_si128(an_sign, sr_sign);
+  const __m128i wa = _mm_sub_epi16(_mm_xor_si128(wmag, neg), neg);
+
+  auto hsum = [](__m128i v) {
+    v = _mm_add_epi16(v, _mm_srli_si128(v, 8));
+    v = _mm_add_epi16(v, _mm_srli_si128(v, 4));
+    v = _mm_add_epi16(v, _mm_srli_si128(v, 2));
+    return static_cast<int>(static_cast<int16_t>(_mm_cvtsi128_si32(v)));
+  };
+  const __m128i zero_taps = _mm_set_epi16(0, 0, -1, -1, -1, -1, -1, -1);
+  return {hsum(_mm_and_si128(wa, zero_taps)), hsum(wa)};
+}
+#else
+inline Sums predictor_sums(const State& s) {
+  int sezi = 0;
+  for (int i = 0; i < 6; ++i) sezi += fmult(s.coef[i], s.hist[i]);
+  sezi = wrap16(sezi);
+  return {sezi, wrap16(sezi + fmult(s.coef[kA2], s.hist[kA2]) + fmult(s.coef[kA1], s.hist[kA1]))};
+}
+#endif
+
 struct Estimate {
   int y;    // quantizer scale factor
   int se;   // signal estimate
@@ -127,10 +204,7 @@ struct Estimate {
     const int al = s.ap >> 2;
     y += dif >= 0 ? (dif * al) >> 6 : -((-dif * al) >> 6);
   }
-  int sezi = fmult(s.b[0], s.dq[0]) + fmult(s.b[1], s.dq[1]) + fmult(s.b[2], s.dq[2]) +
-             fmult(s.b[3], s.dq[3]) + fmult(s.b[4], s.dq[4]) + fmult(s.b[5], s.dq[5]);
-  sezi = wrap16(sezi);
-  const int sei = wrap16(sezi + fmult(s.a[1], s.sr[1]) + fmult(s.a[0], s.sr[0]));
+  const auto [sezi, sei] = predictor_sums(s);
   return {y, sei >> 1, sezi >> 1};
 }
 
@@ -177,34 +251,34 @@ template <int Bits>
   const int pk0 = dqsez < 0 ? 1 : 0;
   int a2p = 0;
   if (tr) {
-    s.a[0] = s.a[1] = 0;
-    for (auto& b : s.b) b = 0;
+    s.coef[kA1] = s.coef[kA2] = 0;
+    for (int i = 0; i < 6; ++i) s.coef[i] = 0;
   } else {
     const bool sigpk = dqsez == 0;
     const int pks1 = pk0 ^ s.pk[0];
-    a2p = s.a[1] - (s.a[1] >> 7);
+    a2p = s.coef[kA2] - (s.coef[kA2] >> 7);
     if (!sigpk) {
-      const int fa1 = pks1 != 0 ? s.a[0] : -s.a[0];
+      const int fa1 = pks1 != 0 ? s.coef[kA1] : -s.coef[kA1];
       a2p += fa1 < -8191 ? -256 : (fa1 > 8191 ? 255 : fa1 >> 5);
       a2p += (pk0 ^ s.pk[1]) != 0 ? -128 : 128;
       a2p = std::clamp(a2p, -12288, 12288);
     }
-    int a1 = s.a[0] - (s.a[0] >> 8);
+    int a1 = s.coef[kA1] - (s.coef[kA1] >> 8);
     if (!sigpk) a1 += pks1 != 0 ? -192 : 192;
     const int a1ul = 15360 - a2p;
-    s.a[0] = static_cast<int16_t>(std::clamp(a1, -a1ul, a1ul));
-    s.a[1] = static_cast<int16_t>(a2p);
+    s.coef[kA1] = static_cast<int16_t>(std::clamp(a1, -a1ul, a1ul));
+    s.coef[kA2] = static_cast<int16_t>(a2p);
     constexpr int kLeak = Bits == 5 ? 9 : 8;
     for (int i = 0; i < 6; ++i) {
-      int b = s.b[i] - (s.b[i] >> kLeak);
-      if (dq_mag != 0) b += (dq_sign ^ ((s.dq[i] >> 10) & 1)) != 0 ? -128 : 128;
-      s.b[i] = static_cast<int16_t>(wrap16(b));
+      int b = s.coef[i] - (s.coef[i] >> kLeak);
+      if (dq_mag != 0) b += (dq_sign ^ ((s.hist[i] >> 10) & 1)) != 0 ? -128 : 128;
+      s.coef[i] = static_cast<int16_t>(wrap16(b));
     }
   }
-  for (int i = 5; i > 0; --i) s.dq[i] = s.dq[i - 1];
-  s.dq[0] = to_float(dq_sign, dq_mag);
-  s.sr[1] = s.sr[0];
-  s.sr[0] = sr < 0 ? to_float(1, (-sr) & 0x7FFF) : to_float(0, sr);
+  for (int i = 5; i > 0; --i) s.hist[i] = s.hist[i - 1];
+  s.hist[0] = to_float(dq_sign, dq_mag);
+  s.hist[kA2] = s.hist[kA1];
+  s.hist[kA1] = sr < 0 ? to_float(1, (-sr) & 0x7FFF) : to_float(0, sr);
   s.pk[1] = s.pk[0];
   s.pk[0] = static_cast<int16_t>(pk0);
 
@@ -268,8 +342,7 @@ void reset(State& s) {
   s = State{};
   s.yl = kMinYl;
   s.yu = kMinYu;
-  for (auto& v : s.dq) v = 32;
-  for (auto& v : s.sr) v = 32;
+  for (auto& v : s.hist) v = 32;
 }
 
 void sanitize(State& s) {
@@ -279,12 +352,11 @@ void sanitize(State& s) {
   s.dml = std::clamp(s.dml, 0, 7 << 11);
   s.ap = std::clamp(s.ap, 0, 512);
   s.td = s.td != 0 ? 1 : 0;
-  s.a[1] = std::clamp<int16_t>(s.a[1], -12288, 12288);
-  s.a[0] = std::clamp<int16_t>(s.a[0], static_cast<int16_t>(-(15360 - s.a[1])),
-                               static_cast<int16_t>(15360 - s.a[1]));
+  s.coef[kA2] = std::clamp<int16_t>(s.coef[kA2], -12288, 12288);
+  s.coef[kA1] = std::clamp<int16_t>(s.coef[kA1], static_cast<int16_t>(-(15360 - s.coef[kA2])),
+                                    static_cast<int16_t>(15360 - s.coef[kA2]));
   for (auto& v : s.pk) v = v != 0 ? 1 : 0;
-  for (auto& v : s.dq) v &= 0x7FF;
-  for (auto& v : s.sr) v &= 0x7FF;
+  for (auto& v : s.hist) v &= 0x7FF;
 }
 
 void encode(State& s, int bits, const int16_t* pcm, uint8_t* codes, size_t n) {

@@ -16,12 +16,16 @@ struct State {
   int32_t dml;    // long-term average of F(I)
   int32_t ap;     // speed control, 0..512 (256 and up selects the fast factor)
   int32_t td;     // tone detected on the previous sample
-  int16_t a[2];   // pole coefficients
-  int16_t b[6];   // zero coefficients
   int16_t pk[2];  // signs of the last two partial reconstructions
-  int16_t dq[6];  // last six quantized differences, 11-bit floating point
-  int16_t sr[2];  // last two reconstructed samples, 11-bit floating point
+  // The eight predictor taps side by side with what they weigh: zero coefficients b1..b6 with
+  // the last six quantized differences, pole coefficients a1, a2 with the last two
+  // reconstructed samples. The history is in the 11-bit floating point of the predictor.
+  int16_t coef[8];
+  int16_t hist[8];
 };
+
+inline constexpr int kA1 = 6;  // coef[kA1] is a1, hist[kA1] the last reconstructed sample
+inline constexpr int kA2 = 7;
 
 void reset(State& s);
 // Brings a state read from caller memory back into the ranges the arithmetic relies on.
