@@ -89,34 +89,6 @@ inline int16_t to_float(int sign, int mag) {
   return static_cast<int16_t>((sign << 10) | (exp << 6) | mant);
 }
 
-// Exponent and 6-bit mantissa of every 13-bit coefficient magnitude, as exp << 6 | mant.
-constexpr auto make_coefficient_floats() {
-  std::array<uint16_t, 8192> t{};
-  for (int mag = 0; mag < 8192; ++mag) {
-    int exp = 0;
-    while ((mag >> exp) != 0) ++exp;
-    const int mant = mag != 0 ? (mag << 6) >> exp : 32;
-    t[mag] = static_cast<uint16_t>((exp << 6) | mant);
-  }
-  return t;
-}
-constexpr auto kCoefficientFloat = make_coefficient_floats();
-
-// FMULT: a 16-bit coefficient times a floating-point sample, result with one fraction bit.
-inline int fmult(int an, int srn) {
-  const int an2 = an >> 2;
-  const int mag = an >= 0 ? an2 : (-an2) & 0x1FFF;
-  const int af = kCoefficientFloat[mag];
-  const int exp = af >> 6;
-  const int mant = af & 63;
-  const int wexp = exp + ((srn >> 6) & 15);
-  const uint64_t wmant = static_cast<uint64_t>((mant * (srn & 63) + 48) >> 4);
-  // Scaling by 2^(wexp - 19) either way in one shift: no bits are lost on the way up.
-  const int wmag = static_cast<int>(((wmant << wexp) >> 19) & 0x7FFF);
-  const int neg = -static_cast<int>(static_cast<unsigned>(an) >> 31 ^ ((srn >> 10) & 1));
-  return (wmag ^ neg) - neg;
-}
-
 struct Sums {
   int sezi;  // zero section, 16-bit wrapped as the standard's adder
   int sei;   // zero and pole sections
@@ -181,6 +153,34 @@ inline Sums predictor_sums(const State& s) {
   return {hsum(_mm_and_si128(wa, zero_taps)), hsum(wa)};
 }
 #else
+// Exponent and 6-bit mantissa of every 13-bit coefficient magnitude, as exp << 6 | mant.
+constexpr auto make_coefficient_floats() {
+  std::array<uint16_t, 8192> t{};
+  for (int mag = 0; mag < 8192; ++mag) {
+    int exp = 0;
+    while ((mag >> exp) != 0) ++exp;
+    const int mant = mag != 0 ? (mag << 6) >> exp : 32;
+    t[mag] = static_cast<uint16_t>((exp << 6) | mant);
+  }
+  return t;
+}
+constexpr auto kCoefficientFloat = make_coefficient_floats();
+
+// FMULT: a 16-bit coefficient times a floating-point sample, result with one fraction bit.
+inline int fmult(int an, int srn) {
+  const int an2 = an >> 2;
+  const int mag = an >= 0 ? an2 : (-an2) & 0x1FFF;
+  const int af = kCoefficientFloat[mag];
+  const int exp = af >> 6;
+  const int mant = af & 63;
+  const int wexp = exp + ((srn >> 6) & 15);
+  const uint64_t wmant = static_cast<uint64_t>((mant * (srn & 63) + 48) >> 4);
+  // Scaling by 2^(wexp - 19) either way in one shift: no bits are lost on the way up.
+  const int wmag = static_cast<int>(((wmant << wexp) >> 19) & 0x7FFF);
+  const int neg = -static_cast<int>(static_cast<unsigned>(an) >> 31 ^ ((srn >> 10) & 1));
+  return (wmag ^ neg) - neg;
+}
+
 inline Sums predictor_sums(const State& s) {
   int sezi = 0;
   for (int i = 0; i < 6; ++i) sezi += fmult(s.coef[i], s.hist[i]);
