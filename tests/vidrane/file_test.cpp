@@ -174,6 +174,12 @@ TEST_F(VidraneFile, ClipOfFrames100To200PlaysBackAs101Frames) {
     FilePort file(17, path);
     ASSERT_TRUE(file.ok());
     EXPECT_EQ(Play264_ClipMovie(20, clip.c_str(), 200, 100), 0);
+    EXPECT_EQ(Play264_ClipMovie(20, path.c_str(), 100, 200), 0);  // onto its own source
+    EXPECT_EQ(std::filesystem::file_size(path), [&] {
+      std::size_t n = 0;
+      for (const auto& f : *frames) n += f.bytes.size();
+      return n;
+    }());
     ASSERT_EQ(Play264_ClipMovie(20, clip.c_str(), 100, 200), 1);
   }
   // The clip is frames 100..200 byte for byte.

@@ -663,6 +663,8 @@ bool FilePlayback::clip(const std::filesystem::path& target, long start, long en
     }
     for (std::size_t i = first; i <= last; ++i) frames.push_back(entries_[i].entry);
   }
+  std::error_code ec;
+  if (std::filesystem::equivalent(target, path_, ec)) return false;  // would cut its own source
   FileSource source(path_);
   if (!source.is_open()) return false;
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
