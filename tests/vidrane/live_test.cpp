@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "platform/headless_window.h"
 #include "support.h"
@@ -166,6 +167,35 @@ TEST(VidraneLive, PortsOpenOnceStopRefusesInputAndCloseFreesThePort) {
   ASSERT_EQ(Play264_OpenStream(9, nullptr, 0, 0x10000), 1);
   EXPECT_EQ(Play264_CloseStream(9), 1);
   // A window that is gone does not stop decoding.
+}
+
+TEST(VidraneLive, PortsPlayIndependentlyAtTheSameTime) {
+  auto cif = teststream::make_frames({.gop = 10, .preset = "ultrafast"}, 40);
+  auto qcif =
+      teststream::make_frames({.width = 176, .height = 144, .gop = 7, .preset = "ultrafast"}, 40);
+  ASSERT_EQ(cif.size(), 40u);
+  ASSERT_EQ(qcif.size(), 40u);
+  platform::ScopedHeadlessWindow a(352, 288);
+  platform::ScopedHeadlessWindow b(176, 144);
+  LivePort pa(11, a.hwnd());
+  LivePort pb(12, b.hwnd());
+  ASSERT_TRUE(pa.ok() && pb.ok());
+  std::thread feeder([&] {
+    for (const auto& f : qcif) pb.feed(f);
+  });
+  for (const auto& f : cif) pa.feed(f);
+  feeder.join();
+  ASSERT_TRUE(Recorder::of(11).wait_count(40));
+  ASSERT_TRUE(Recorder::of(12).wait_count(40));
+  EXPECT_EQ(Recorder::of(11).shown().back().width, 352);
+  EXPECT_EQ(Recorder::of(12).shown().back().width, 176);
+  EXPECT_TRUE(a->wait_until([](const auto& s) { return s.pictures >= 40; }, 5000));
+  EXPECT_TRUE(b->wait_until([](const auto& s) { return s.pictures >= 40; }, 5000));
+  // Closing one leaves the other playing.
+  ASSERT_EQ(Play264_CloseStream(11), 1);
+  EXPECT_EQ(Play264_InputData(12, qcif[0].bytes.data(), static_cast<DWORD>(qcif[0].bytes.size())),
+            1);
+  ASSERT_TRUE(Recorder::of(12).wait_count(41));
 }
 
 // The capture path of the callers: the callback saves one bitmap and removes itself.
