@@ -73,7 +73,13 @@ DeviceSettings settings_from_fleet(const SimDevice& device) {
 void ControlPlane::install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports) {
   p2p_ports_ = std::move(p2p_ports);
   for (const char* path : {"/realtime", "/connect"}) {
-    handlers.add(path, [this, fleet](const HandlerContext& c) { return negotiate(c, *fleet()); });
+    // A request without listen-port is not a negotiation (the P2P data request
+    // shares "/realtime"): it goes to the handler registered before.
+    auto previous = handlers.find(path);
+    handlers.add(path, [this, fleet, previous](const HandlerContext& c) -> HttpReply {
+      if (!c.params.has("listen-port") && previous && *previous) return (*previous)(c);
+      return negotiate(c, *fleet());
+    });
   }
   for (const char* action : {"alarm", "gpsdata-get", "rs485-get", "rs485-set", "tdnetcfg-get",
                              "tdnetcfg-set", "securitycfg-get", "securitycfg-set"}) {

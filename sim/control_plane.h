@@ -67,8 +67,9 @@ class ControlPlane {
   using FleetSource = std::function<std::shared_ptr<const Fleet>()>;
   using PortsSource = std::function<std::vector<int>()>;
 
-  // Registers the handlers. fleet gives the fleet in force; p2p_ports the
-  // simulator's own address responders (the P2P server of "client-monitor-p2p").
+  // Registers the handlers; "/realtime" and "/connect" requests that are not
+  // negotiations go to the handlers registered before. fleet gives the fleet in force; p2p_ports
+  // the simulator's own address responders (the P2P server of "client-monitor-p2p").
   void install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports);
 
   // The settings of a device (from the fleet until changed).

@@ -36,9 +36,10 @@ void Simulator::install_handlers() {
   handlers_.add("/query", [this](const HandlerContext& context) {
     return answer_query(context, *fleet(), udp_ports());
   });
+  p2p_.install(handlers_, [this] { return fleet(); });
+  // After the P2P service: negotiations are ours, its P2P data requests pass on.
   control_.install(
       handlers_, [this] { return fleet(); }, [this] { return udp_ports(); });
-  p2p_.install(handlers_, [this] { return fleet(); });
 }
 
 bool Simulator::start() {

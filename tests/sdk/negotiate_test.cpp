@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 
 #include "control/connect.h"
@@ -235,6 +236,35 @@ TEST_F(SdkNegotiation, StopEndsAStalledNegotiation) {
   const auto start = std::chrono::steady_clock::now();
   stop_connect_thread(ch);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(SdkNegotiation, ReleaseStopsConnectThreadsAndDeletesSessions) {
+  struct Session : LiveSession {
+    std::atomic<bool>* gone = nullptr;
+    ~Session() override { *gone = true; }
+  };
+  std::atomic<bool> gone{false};
+  set_session_handoff([&gone](ChannelInfo& ch, const ConnectTarget& t) {
+    platform::close_socket(t.sock);
+    ch.m_sock = INVALID_SOCKET;
+    auto session = std::make_unique<Session>();
+    session->gone = &gone;
+    ch.m_pRtspManager = std::move(session);
+    return true;
+  });
+  ASSERT_TRUE(connect_sequence(prepared(0)));
+  ChannelInfo& stalled = prepared(1);
+  stalled.m_nHttpTimeout = 20;
+  sim_->faults().for_path("/realtime", Fault::Stall());
+  const std::size_t from = sim_->log().size();
+  ASSERT_TRUE(start_connect_thread(stalled));
+  ASSERT_TRUE(sim_->log().wait_until(
+      [](const orvsim::LoggedRequest& r) { return r.request.path == "/realtime"; }, 5000, from));
+  const auto start = std::chrono::steady_clock::now();
+  ReleaseMonitClientSDK();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(SetMsgWnd(0, 0, nullptr), 0);
 }
 
 }  // namespace
