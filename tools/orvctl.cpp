@@ -1,0 +1,414 @@
+// orvctl: logs a device in through its authentication server, negotiates
+// channels, reads and writes the device's settings and sends talkback data.
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/auth.h"
+#include "control/connect.h"
+#include "control/negotiate.h"
+#include "frame/user_table.h"
+#include "morvic/morvic.h"
+#include "platform/headless_window.h"
+#include "platform/net.h"
+#include "platform/text.h"
+#include "velmosdk.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orvctl --server HOST --port N --i2c ID --tel PHONE [--passwd PW] [--timeout S]\n"
+    "              COMMAND [ARGS]\n"
+    "commands:\n"
+    "  login                          log in; show the public address and port drift\n"
+    "  negotiate [CH...]              negotiate channels (default 0); show each target\n"
+    "  show [CH...]                   negotiate channels and show every setting\n"
+    "  alarm-get                      alarm, motion-detection and recording switches\n"
+    "  alarm-set ALARM MOTION RECORD  switches, each 0 or 1\n"
+    "  rs485-get CH\n"
+    "  rs485-set CH BAUD DATA STOP PARITY FLOW DECODER-TYPE DECODER-ADDRESS\n"
+    "  tdnet-get CH                   allowed caller numbers\n"
+    "  tdnet-set CH NUMBERS [DELETE]  set the numbers (DELETE: Del_Curr_Num, default 1)\n"
+    "  security-get CH                fixed and temporary password, emergency number\n"
+    "  security-set CH OLD NEW [EMERGENCY]\n"
+    "  gps CH                         the device's GPS text\n"
+    "  compression CH RES FPS BITRATE TYPE negotiate CH with these picture settings\n"
+    "  talk HEX                       send one talkback block (hex bytes, <= 1023)\n";
+
+struct Options {
+  std::string server = "127.0.0.1";
+  int port = 0;
+  std::string i2c;
+  std::string tel;
+  std::string passwd;
+  int timeout = 20;
+  std::string command;
+  std::vector<std::string> args;
+};
+
+const char* error_text(int code) {
+  switch (code) {
+    case 0:
+      return "no error code";
+    case 20002:
+      return "cannot connect to the authentication server";
+    case 20003:
+      return "sending the request failed";
+    case 20400:
+      return "the server refused the request (400)";
+    case 20404:
+      return "no such device: id and phone do not match, or the device is off line (404)";
+    case 20500:
+      return "server error (500)";
+    case 20501:
+      return "the server failed to send; retry (501)";
+    case 20503:
+      return "server busy (503)";
+    case 20601:
+      return "the device logged in again through another port (601)";
+    case 30000:
+      return "unexpected HTTP status";
+    default:
+      return "unknown error";
+  }
+}
+
+int fail(const std::string& what) {
+  const int code = _GetLastErrorCode();
+  std::fprintf(stderr, "orvctl: %s (error %d: %s)\n", what.c_str(), code, error_text(code));
+  return 1;
+}
+
+std::optional<long> number(std::string_view text) {
+  long v = 0;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+bool parse(int argc, char** argv, Options& o) {
+  int i = 1;
+  for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+    const std::string_view key = argv[i];
+    if (i + 1 >= argc) return false;
+    const std::string value = argv[++i];
+    if (key == "--server") {
+      o.server = value;
+    } else if (key == "--port") {
+      auto n = number(value);
+      if (!n || *n < 1 || *n > 65535) return false;
+      o.port = static_cast<int>(*n);
+    } else if (key == "--i2c") {
+      o.i2c = value;
+    } else if (key == "--tel") {
+      o.tel = value;
+    } else if (key == "--passwd") {
+      o.passwd = value;
+    } else if (key == "--timeout") {
+      auto n = number(value);
+      if (!n || *n < 1 || *n > 600) return false;
+      o.timeout = static_cast<int>(*n);
+    } else {
+      return false;
+    }
+  }
+  if (i >= argc || o.port == 0 || o.i2c.empty() || o.tel.empty()) return false;
+  o.command = argv[i++];
+  for (; i < argc; ++i) o.args.emplace_back(argv[i]);
+  return true;
+}
+
+std::optional<long> channel_arg(const Options& o, std::size_t index) {
+  if (index >= o.args.size()) return std::nullopt;
+  auto n = number(o.args[index]);
+  if (!n || *n < 0 || *n > 5) return std::nullopt;
+  return n;
+}
+
+std::string utf8(std::wstring_view text) {
+  return platform::utf8_from_wide(text);
+}
+
+long login(const Options& o) {
+  return Login(o.server.c_str(), o.port, o.i2c.c_str(), o.tel.c_str(), o.passwd.c_str(), "",
+               o.timeout);
+}
+
+void print_login(long handle) {
+  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, 1);
+  auto conn = ch ? ch->http() : nullptr;
+  std::printf("logged in: handle %ld, public address %s, port drift %d\n", handle,
+              conn ? conn->m_strWanIP.c_str() : "?", conn ? conn->m_nDriftRange : 0);
+}
+
+// What the hand-off received, printed instead of starting a session.
+std::mutex g_target_mutex;
+std::optional<velmo::ConnectTarget> g_target;
+
+int negotiate_channel(long handle, long c, int timeout) {
+  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, c);
+  if (!ch) return 1;
+  platform::ScopedHeadlessWindow play;
+  ch->m_hPlayWnd = play.hwnd();
+  ch->m_nHttpTimeout = timeout;
+  {
+    std::lock_guard lock(g_target_mutex);
+    g_target.reset();
+  }
+  const bool ok = velmo::connect_sequence(*ch);
+  ch->m_hPlayWnd = nullptr;
+  std::printf("channel %ld:", c);
+  for (const auto& text : play->texts()) std::printf(" [%s]", utf8(text).c_str());
+  std::printf("\n");
+  std::optional<velmo::ConnectTarget> t;
+  {
+    std::lock_guard lock(g_target_mutex);
+    t = g_target;
+  }
+  if (!ok || !t) {
+    std::printf("  negotiation failed\n");
+    return 1;
+  }
+  std::printf("  connect type     %s\n", t->connect_type.c_str());
+  std::printf("  peer             %s:%d\n", t->peer_ip.empty() ? "-" : t->peer_ip.c_str(),
+              t->peer_port);
+  if (t->tcp_mode == 0) {
+    std::printf("  p2p server       %s:%d\n", t->p2p_server_ip.c_str(), t->p2p_server_port);
+    std::printf("  p2p repeat       %d, overtime %d, drift range %d\n", t->p2p_repeat,
+                t->p2p_overtime, t->p2p_drift_range);
+  }
+  std::printf("  transport        %s\n", t->tcp_mode ? "TCP" : "UDP (punched path)");
+  std::printf("  random value     %s\n", t->random_value.c_str());
+  std::printf("  session id       %d\n", t->session_id);
+  std::printf("  listen port      %d%s\n", ch->m_nListenPort,
+              t->listener ? " (the device connects here)" : "");
+  // No session takes the socket the target carries.
+  if (t->sock != 0 && t->sock != INVALID_SOCKET) {
+    platform::close_socket(t->sock);
+    ch->m_sock = INVALID_SOCKET;
+  }
+  if (ch->m_pListener) ch->m_pListener->Stop();
+  return 0;
+}
+
+struct Rs485 {
+  std::int32_t baud;
+  std::uint8_t data, stop, parity, flow;
+  std::uint16_t type, address;
+};
+
+int show_alarm(const Options& o) {
+  std::vector<char> id(o.i2c.begin(), o.i2c.end());
+  id.push_back('\0');
+  const std::wstring tel = platform::wide_from_cp936(o.tel);
+  const std::wstring server = platform::wide_from_cp936(o.server);
+  if (!UserAnthenticate(id.data(), static_cast<int>(o.i2c.size()), tel.c_str(), server.c_str(),
+                        o.port, o.timeout))
+    return fail("authentication for the alarm settings failed");
+  int a = 0, m = 0, r = 0;
+  if (!GetAlarmCfg(id.data(), tel.c_str(), server.c_str(), o.port, a, m, r))
+    return fail("reading the alarm settings failed");
+  std::printf("alarm: alarm %s, motion detection %s, recording %s\n", a ? "on" : "off",
+              m ? "on" : "off", r ? "on" : "off");
+  return 0;
+}
+
+int show_rs485(long h, long c) {
+  Rs485 rec{};
+  if (!GetRS485Cfg(h, c, &rec, sizeof rec)) return fail("reading the RS-485 settings failed");
+  std::printf(
+      "rs485 channel %ld: baud %d, data %u, stop %u, parity %u, flow %u, decoder %u, "
+      "address %u\n",
+      c, rec.baud, rec.data, rec.stop, rec.parity, rec.flow, rec.type, rec.address);
+  return 0;
+}
+
+int show_tdnet(long h, long c) {
+  char buf[121] = {};
+  if (!GetTDNetCfg(h, c, buf, 120)) return fail("reading the allowed numbers failed");
+  std::printf("allowed numbers: %s\n", buf[0] ? buf : "(none)");
+  return 0;
+}
+
+int show_security(long h, long c) {
+  char fixed[64], temp[64], tel[64];
+  const int r = GetSecurityCfg(h, c, fixed, sizeof fixed, temp, sizeof temp, tel, sizeof tel);
+  if (r == 0 && !fixed[0]) return fail("reading the security settings failed");
+  std::printf("security: fixed password %s, temporary password %s, emergency number %s%s\n", fixed,
+              temp[0] ? temp : "(none)", tel[0] ? tel : "(none)", r ? "" : " [org_pwd_error]");
+  return 0;
+}
+
+// An empty answer is also what a device without a fix sends, so show does
+// not count it as a failure.
+int show_gps(long h, long c, bool required) {
+  const std::string gps = GetGPSData(h, c);
+  if (gps.empty()) {
+    if (required) return fail("no GPS data (none, or reading it failed)");
+    std::printf("gps: (none)\n");
+    return 0;
+  }
+  std::printf("gps: %s\n", gps.c_str());
+  return 0;
+}
+
+std::optional<std::vector<char>> hex_bytes(std::string_view hex) {
+  if (hex.size() % 2) return std::nullopt;
+  std::vector<char> out;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    unsigned v = 0;
+    auto [p, ec] = std::from_chars(hex.data() + i, hex.data() + i + 2, v, 16);
+    if (ec != std::errc() || p != hex.data() + i + 2) return std::nullopt;
+    out.push_back(static_cast<char>(v));
+  }
+  return out;
+}
+
+int usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+int run(const Options& o) {
+  const std::string& cmd = o.command;
+  if (cmd == "alarm-get") return show_alarm(o);
+  if (cmd == "alarm-set") {
+    if (o.args.size() != 3) return usage();
+    std::vector<char> id(o.i2c.begin(), o.i2c.end());
+    id.push_back('\0');
+    const std::wstring tel = platform::wide_from_cp936(o.tel);
+    const std::wstring server = platform::wide_from_cp936(o.server);
+    if (!UserAnthenticate(id.data(), static_cast<int>(o.i2c.size()), tel.c_str(), server.c_str(),
+                          o.port, o.timeout))
+      return fail("authentication failed");
+    if (!AlarmOpen(id.data(), tel.c_str(), server.c_str(), o.port, number(o.args[0]).value_or(0),
+                   number(o.args[1]).value_or(0), number(o.args[2]).value_or(0), 0))
+      return fail("changing the alarm switches failed");
+    return show_alarm(o);
+  }
+
+  const long h = login(o);
+  if (h < 0) return fail("login of " + o.i2c + " failed");
+  if (cmd == "login") {
+    print_login(h);
+    return 0;
+  }
+  if (cmd == "negotiate" || cmd == "show") {
+    std::vector<long> channels;
+    for (std::size_t i = 0; i < o.args.size(); ++i) {
+      auto c = channel_arg(o, i);
+      if (!c) return usage();
+      channels.push_back(*c);
+    }
+    if (channels.empty()) channels.push_back(0);
+    print_login(h);
+    int status = 0;
+    for (long c : channels) status |= negotiate_channel(h, c, o.timeout);
+    if (cmd == "show") {
+      status |= show_alarm(o);
+      status |= show_rs485(h, channels.front());
+      status |= show_tdnet(h, channels.front());
+      status |= show_security(h, channels.front());
+      status |= show_gps(h, channels.front(), false);
+    }
+    return status;
+  }
+  if (cmd == "talk") {
+    if (o.args.size() != 1) return usage();
+    auto block = hex_bytes(o.args[0]);
+    if (!block || block->size() > 1023) {
+      std::fprintf(stderr, "orvctl: talk needs an even number of hex digits, at most 1023 bytes\n");
+      return 2;
+    }
+    if (!SendAudioDataVoiceExchange(h, block->data(), static_cast<int>(block->size()), 1))
+      return fail("the server did not accept the talkback block");
+    std::printf("talkback block of %zu bytes accepted\n", block->size());
+    return 0;
+  }
+  const auto c = channel_arg(o, 0);
+  if (!c) return usage();
+  if (cmd == "rs485-get") return show_rs485(h, *c);
+  if (cmd == "tdnet-get") return show_tdnet(h, *c);
+  if (cmd == "security-get") return show_security(h, *c);
+  if (cmd == "gps") return show_gps(h, *c, true);
+  if (cmd == "rs485-set") {
+    if (o.args.size() != 8) return usage();
+    long v[7];
+    for (int i = 0; i < 7; ++i) {
+      auto n = number(o.args[static_cast<std::size_t>(i) + 1]);
+      if (!n) return usage();
+      v[i] = *n;
+    }
+    Rs485 rec{static_cast<std::int32_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+              static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3]),
+              static_cast<std::uint8_t>(v[4]), static_cast<std::uint16_t>(v[5]),
+              static_cast<std::uint16_t>(v[6])};
+    if (!SetRS485Cfg(h, *c, &rec, sizeof rec)) return fail("changing the RS-485 settings failed");
+    return show_rs485(h, *c);
+  }
+  if (cmd == "tdnet-set") {
+    if (o.args.size() < 2 || o.args.size() > 3) return usage();
+    std::string numbers = o.args[1];
+    const long del = o.args.size() == 3 ? number(o.args[2]).value_or(1) : 1;
+    if (!SetTDNetCfg(h, *c, numbers.data(), 0, static_cast<int>(del)))
+      return fail("changing the allowed numbers failed");
+    return show_tdnet(h, *c);
+  }
+  if (cmd == "security-set") {
+    if (o.args.size() < 3 || o.args.size() > 4) return usage();
+    std::string old_pwd = o.args[1], new_pwd = o.args[2];
+    std::string tel = o.args.size() == 4 ? o.args[3] : std::string(11, '0');
+    const int r = SetSecurityCfg(h, *c, 0, 1, 0, old_pwd.data(), new_pwd.data(),
+                                 o.args.size() == 4 ? 1 : 0, 0, tel.data());
+    if (r == -1) {
+      std::fprintf(stderr, "orvctl: the old password is wrong (org_pwd_error)\n");
+      return 1;
+    }
+    if (r != 1) return fail("changing the password failed");
+    return show_security(h, *c);
+  }
+  if (cmd == "compression") {
+    if (o.args.size() != 5) return usage();
+    long v[4];
+    for (int i = 0; i < 4; ++i) {
+      auto n = number(o.args[static_cast<std::size_t>(i) + 1]);
+      if (!n) return usage();
+      v[i] = *n;
+    }
+    SetCompressionInf(h, *c, static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                      static_cast<int>(v[3]));
+    print_login(h);
+    return negotiate_channel(h, *c, o.timeout);
+  }
+  return usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!parse(argc, argv, o)) return usage();
+  if (!InitMonitClientSDK()) {
+    std::fputs("orvctl: the SDK did not start\n", stderr);
+    return 1;
+  }
+  // One attempt per channel, so a wrong password need not be waited out.
+  velmo::tuning().passwd_error_wait_ms = 0;
+  velmo::set_session_handoff([](velmo::ChannelInfo&, const velmo::ConnectTarget& t) {
+    std::lock_guard lock(g_target_mutex);
+    g_target = t;
+    return true;
+  });
+  const int status = run(o);
+  ReleaseMonitClientSDK();
+  return status;
+}
