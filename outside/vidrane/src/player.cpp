@@ -9,6 +9,7 @@
 #include "sound.h"
 
 extern "C" {
+#include <libavutil/avutil.h>
 #include <libavutil/frame.h>
 }
 
@@ -189,7 +190,9 @@ void LiveStream::process(const std::vector<std::uint8_t>& frame) {
     if (decoder_.send(view->video, count_)) {
       while (const AVFrame* picture = decoder_.receive()) {
         held_.hold(*picture);
-        last_stamp_ = static_cast<long>(picture->pts * 1000 / fps_);
+        // A picture the decoder could not date (damaged input) takes the count.
+        const std::int64_t n = picture->pts != AV_NOPTS_VALUE ? picture->pts : count_;
+        last_stamp_ = static_cast<long>(n * 1000 / fps_);
         present(*picture, last_stamp_);
       }
     }
@@ -291,7 +294,7 @@ bool FilePlayback::read_frame(const IndexEntry& e, std::vector<std::uint8_t>& ou
 
 void FilePlayback::deliver(const AVFrame& picture) {
   held_.hold(picture);
-  const long k = static_cast<long>(picture.pts);
+  const long k = picture.pts != AV_NOPTS_VALUE ? static_cast<long>(picture.pts) : next_ - 1;
   current_ = k;
   auto e = entry(k);
   present(picture, e ? static_cast<long>(e->start_us / 1000) : 0);
