@@ -1,7 +1,8 @@
 // The live frame input path: header parsing, the H.264 decoder fed whatever
 // the first data part holds, and the voice frames of the second part. The
-// input is taken both as a raw frame and wrapped in a valid header, so random
-// bytes reach the decoder and the voice decoder too.
+// input is taken as a raw frame, wrapped in a valid header, and as damage
+// done to real frames of the test stream (an IDR and the P frame after it),
+// so random bytes reach the decoder, near-valid H.264 and the voice decoder.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "decoder.h"
 #include "frame.h"
 #include "sound.h"
+#include "teststream/teststream.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -52,6 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(frame.data(), words, sizeof words);
     std::memcpy(frame.data() + 24, data + 1, rest);
     if (auto v = vidrane::parse_frame(frame)) consume(decoder, *v, pts++);
+  }
+  // Damage: input bytes XORed over real frames from an offset the input picks.
+  static const std::vector<teststream::Frame> real = teststream::make_frames(
+      {.width = 176, .height = 144, .gop = 2, .sound = true, .preset = "ultrafast"}, 2);
+  if (size >= 3 && !real.empty()) {
+    for (const auto& f : real) {
+      std::vector<std::uint8_t> damaged = f.bytes;
+      const std::size_t at = 24 + (data[0] | (data[1] << 8)) % (damaged.size() - 24);
+      for (std::size_t i = 2; i < size && at + i - 2 < damaged.size(); ++i)
+        damaged[at + i - 2] ^= data[i];
+      if (auto v = vidrane::parse_frame(damaged)) consume(decoder, *v, pts++);
+    }
   }
   if (pts % 64 == 0) decoder.flush();
   return 0;
