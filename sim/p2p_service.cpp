@@ -26,7 +26,9 @@ P2pService::~P2pService() {
 void P2pService::install(HandlerRegistry& handlers, FleetSource fleet) {
   auto previous = handlers.find("/realtime");
   handlers.add("/realtime", [this, fleet, previous](const HandlerContext& c) -> HttpReply {
-    if (c.params.get("transmit") == "true") return transmit(c, *fleet());
+    // Negotiations carry "transmit" too; only they name a listen port.
+    if (c.params.get("transmit") == "true" && !c.params.has("listen-port"))
+      return transmit(c, *fleet());
     if (previous && *previous) return (*previous)(c);
     return {404, error_reply("no handler")};
   });

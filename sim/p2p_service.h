@@ -1,5 +1,6 @@
 // The simulator's part in punched paths: the rendezvous server on the address
-// responders, and the P2P data request ("realtime?...&transmit=true"), which
+// responders, and the P2P data request ("realtime?i2c=..&tel=..&transmit=true",
+// without the listen port every negotiation names), which
 // names the rendezvous server, a session id and a random value in p2pInfo and
 // starts a simulated device that punches towards the client for that session.
 // Other "realtime?" requests go on to the handler registered before.
