@@ -1,0 +1,85 @@
+// CDecoder: the queue between the stream receiver and the player. Its thread
+// waits for the first type-1 frame, skips what a loss made unplayable, writes
+// frames to the record file and hands them to Play264_InputData.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "media/thread_template.h"
+#include "platform/types.h"
+
+namespace velmo {
+
+class CDecoder final : public CThreadTemplate {
+ public:
+  // A stalled player or window must not grow memory without end: the queue
+  // holds a few seconds of frames at most.
+  struct Limits {
+    std::size_t max_frames = 125;
+    std::size_t max_bytes = 8u << 20;
+  };
+
+  CDecoder(HWND wnd, int playPort);
+  CDecoder(HWND wnd, int playPort, Limits limits);
+  // Stops the thread, frees the queued frames and closes the record file.
+  ~CDecoder() override;
+
+  void Run() override;
+
+  // Copies a signed frame of non-zero length into the queue. False while
+  // stopping or for a frame it cannot take. A full queue drops frames up to
+  // the next type-1 frame instead of growing.
+  bool Push(std::span<const std::uint8_t> frame);
+  void Stop();
+  bool Stopping() const { return m_bStop.load(); }
+
+  // Recording (caller's thread): closes any open file, then opens path for
+  // appending; false when it cannot be opened (no file is left open).
+  bool StartRecord(const std::string& path);
+  // Closes the file; true when recording was on.
+  bool StopRecord();
+  bool Recording() const;
+
+  std::size_t QueueSize() const;
+  std::uint64_t FramesPlayed() const { return m_nPlayed.load(); }
+  std::uint64_t FramesDropped() const { return m_nDropped.load(); }
+
+ private:
+  using Frame = std::vector<std::uint8_t>;
+  void DropForRoom(bool incoming_key);
+  void WriteRecord(const Frame& frame, bool key);
+
+  Limits m_limits;
+  std::deque<Frame> m_queue;
+  std::size_t m_nQueuedBytes = 0;
+  bool m_bPushWaitKey = false;  // after an overflow, until a type-1 frame
+  std::atomic<bool> m_bStop{false};
+  bool m_bWaitKey = true;
+  std::uint32_t m_nLastFrameNo = 0;
+  bool m_bRecovering = false;
+  int m_nFps = 15;
+  int m_nIdleSleep = 66;
+  int m_nLostFrameProc = 1;
+  HWND m_hWnd;
+  int m_nPlayPort;
+
+  mutable std::mutex m_recordMutex;  // the file against the caller's open and close
+  std::string m_strRecordPath;
+  std::FILE* m_pFile = nullptr;
+  bool m_bRecordStarted = false;
+
+  mutable std::mutex m_hQueueMutex;
+  std::condition_variable m_queueCv;
+  std::atomic<std::uint64_t> m_nPlayed{0};
+  std::atomic<std::uint64_t> m_nDropped{0};
+};
+
+}  // namespace velmo

@@ -1,0 +1,137 @@
+// The live exports: play, stop, record, capture, bit rate and PTZ.
+#include <cerrno>
+#include <mutex>
+#include <string>
+
+#include "control/connect.h"
+#include "frame/user_table.h"
+#include "media/live_channel.h"
+#include "media/rtsp_manager.h"
+#include "platform/text.h"
+#include "platform/window.h"
+#include "ptz/ptz_control.h"
+#include "velmosdk_live.h"
+#include "vidrane/vidrane.h"
+
+namespace {
+
+std::mutex g_capture_mutex;
+std::wstring g_capture_path;
+
+void capture_callback(long port, char* buffer, long size, long width, long height, long, long type,
+                      long) {
+  std::wstring path;
+  {
+    std::lock_guard lock(g_capture_mutex);
+    path = g_capture_path;
+  }
+  Play264_ConvertToBmpFile(buffer, size, width, height, type, path.c_str());
+  Play264_SetDisplayCallBack(port, nullptr);
+}
+
+}  // namespace
+
+long RealPlay(long loginHandle, long channel, HWND wnd) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch) return -1;
+  install_live_session();
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.restart);
+  if (IsWindow(wnd)) ch->m_hPlayWnd = wnd;
+  const long port = reopen_player(*ch);
+  if (port < 0) return -1;
+  if (!start_connect_thread(*ch)) return -1;
+  return port;
+}
+
+int StopRealPlay(long loginHandle, long channel) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch) return 0;
+  LiveChannelState& state = live_state(*ch);
+  ch->m_bStop.stop();
+  ch->discard_http();
+  {
+    // Tells the session not to restart and wakes its waits at once.
+    std::lock_guard lock(state.session);
+    if (auto* s = live_session(*ch)) s->TearDown();
+  }
+  {
+    std::lock_guard lock(state.restart);
+    stop_connect_thread(*ch);
+  }
+  std::unique_ptr<LiveSession> session;
+  {
+    std::lock_guard lock(state.session);
+    session = std::move(ch->m_pRtspManager);
+  }
+  if (auto* s = dynamic_cast<CRtspManger*>(session.get())) s->TearDown();
+  session.reset();
+  if (ch->m_pListener) ch->m_pListener->Stop();
+  std::lock_guard lock(state.restart);
+  close_player(*ch);
+  return 1;
+}
+
+int StartLocalRecord(long loginHandle, long channel, const wchar_t* path) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch || !path) return 0;
+  ch->m_strRecordFile = path;
+  if (ch->m_strRecordFile.empty()) return 0;
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  if (auto* s = live_session(*ch)) s->StartRecord(record_path(ch->m_strRecordFile));
+  return 1;
+}
+
+int StopLoacalRecord(long loginHandle, long channel) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch) return 0;
+  ch->m_strRecordFile.clear();
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  auto* s = live_session(*ch);
+  return s && s->StopRecord() == 1 ? 1 : 0;
+}
+
+int CapturePicture(int port, const wchar_t* path) {
+  if (port < 0 || !path) return 0;
+  {
+    std::lock_guard lock(g_capture_mutex);
+    g_capture_path = path;
+  }
+  return Play264_SetDisplayCallBack(port, &capture_callback);
+}
+
+int CapturePicture(const wchar_t* path, int port) {
+  return CapturePicture(port, path);
+}
+
+int _GetBitRate(long loginHandle, long channel) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch) return 0;
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  auto* s = live_session(*ch);
+  return s ? s->BitRate() : 0;
+}
+
+int PtzControl(long loginHandle, long channel, int command, int valueA, int valueB, int valueC,
+               int valueD) {
+  using namespace velmo;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch) return 0;
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  auto* s = live_session(*ch);
+  if (!s) return 0;
+  const PtzChannelState ptz{ch->m_wDecoderType, ch->m_wPtzProtocol, ch->m_nDecoderAddress,
+                            state.ptz};
+  const std::string hex = EncodePtzCommand(ptz, command, valueA, valueB, valueC, valueD);
+  if (hex.empty()) return 0;
+  return s->SendPtzCommand(hex, static_cast<int>(channel));
+}

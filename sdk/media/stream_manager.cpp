@@ -1,0 +1,255 @@
+#include "media/stream_manager.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "media/frame_format.h"
+#include "media/slice_assembler.h"
+#include "media/tcp_record_reader.h"
+#include "platform/clock.h"
+#include "platform/net.h"
+#include "platform/window.h"
+#include "velmosdk.h"
+
+namespace velmo {
+namespace {
+
+constexpr int kSliceMs = 50;             // longest wait before a stop is seen
+constexpr int kStreamConnectMs = 10000;  // connecting the TCP stream socket
+constexpr int kPartialStallMs = 10000;   // a record cut off mid-way is dropped
+constexpr int kUdpReceive = 15000;
+
+std::array<std::uint8_t, 8> heart_beat(std::uint32_t type, std::uint32_t session) {
+  return {static_cast<std::uint8_t>(type >> 24),    static_cast<std::uint8_t>(type >> 16),
+          static_cast<std::uint8_t>(type >> 8),     static_cast<std::uint8_t>(type),
+          static_cast<std::uint8_t>(session >> 24), static_cast<std::uint8_t>(session >> 16),
+          static_cast<std::uint8_t>(session >> 8),  static_cast<std::uint8_t>(session)};
+}
+
+bool send_heart_beat(SOCKET s, const platform::SockAddr& to, std::uint32_t type,
+                     std::uint32_t session) {
+  const auto hb = heart_beat(type, session);
+  return platform::send_to(s, std::as_bytes(std::span(hb)), to) == 8;
+}
+
+std::int64_t since(std::uint64_t t) {
+  return static_cast<std::int64_t>(platform::tick_ms64() - t);
+}
+
+}  // namespace
+
+bool is_heart_beat(std::span<const std::uint8_t> d, std::uint32_t type, std::uint32_t session) {
+  return d.size() == 8 && std::equal(d.begin(), d.end(), heart_beat(type, session).begin());
+}
+
+CRtpStreamManager::CRtpStreamManager(CRtspManger* owner) : m_pOwner(owner) {}
+
+CRtpStreamManager::~CRtpStreamManager() {
+  Stop();
+  ResumeThread();
+  JoinThread();
+  platform::close_socket(m_sockStream);
+  m_sockStream = INVALID_SOCKET;
+  std::lock_guard lock(m_decoderMutex);
+  m_pDecoder.reset();
+}
+
+int CRtpStreamManager::SetStreamSocket(SOCKET s) {
+  if (s == INVALID_SOCKET) return 0;
+  platform::set_nonblocking(s, false);
+  m_sockStream = s;
+  return 1;
+}
+
+int CRtpStreamManager::SetAddress(const char* localIp, int localPort, const char* deviceIp,
+                                  int devicePort) {
+  if (!localIp || !deviceIp || localPort < 0 || devicePort < 0) return 0;
+  m_strLocalIP = localIp;
+  m_nLocalPort = localPort;
+  m_strDevIP = deviceIp;
+  m_nDevPort = devicePort;
+  return 1;
+}
+
+void CRtpStreamManager::Stop() {
+  m_bStop.store(1);
+  m_bStopRecv.store(1);
+}
+
+void CRtpStreamManager::Run() {
+  if (m_sockStream != INVALID_SOCKET) {
+    if (m_nMode == 0)
+      RunUdp();
+    else
+      RunTcp();
+  }
+  m_bStop.store(1);
+  m_bStopRecv.store(1);
+  platform::close_socket(m_sockStream);
+  m_sockStream = INVALID_SOCKET;
+  // Wakes the session's control loop: a dead stream ends the session.
+  platform::shutdown_socket(m_sockCtrl);
+  {
+    std::lock_guard lock(m_decoderMutex);
+    m_pDecoder.reset();
+  }
+  m_bEnded.store(true);
+}
+
+bool CRtpStreamManager::PushFrame(std::span<const std::uint8_t> frame) {
+  std::lock_guard lock(m_decoderMutex);
+  if (!m_pDecoder) {
+    m_pDecoder = std::make_unique<CDecoder>(m_hWnd, m_nPlayPort, m_decoderLimits);
+    m_pDecoder->ResumeThread();
+  }
+  if (!m_pDecoder->Push(frame)) return false;
+  ++m_nFramesPushed;
+  return true;
+}
+
+int CRtpStreamManager::StartRecord(const std::string& path) {
+  std::lock_guard lock(m_decoderMutex);
+  if (!m_pDecoder) return -1;
+  return m_pDecoder->StartRecord(path) ? 1 : 0;
+}
+
+int CRtpStreamManager::StopRecord() {
+  std::lock_guard lock(m_decoderMutex);
+  if (!m_pDecoder) return -1;
+  m_pDecoder->StopRecord();
+  return 1;
+}
+
+bool CRtpStreamManager::HasDecoder() const {
+  std::lock_guard lock(m_decoderMutex);
+  return m_pDecoder != nullptr;
+}
+
+bool CRtpStreamManager::ConnectStream() {
+  const auto ip = platform::parse_dotted(m_strDevIP);
+  if (!ip || m_nDevPort <= 0 || m_nDevPort > 65535) return false;
+  const platform::SockAddr to{*ip, static_cast<std::uint16_t>(m_nDevPort)};
+  platform::set_nonblocking(m_sockStream, true);
+  auto r = platform::connect_socket(m_sockStream, to);
+  const std::uint64_t start = platform::tick_ms64();
+  while (r == platform::ConnectResult::in_progress && !Stopped() &&
+         since(start) < kStreamConnectMs) {
+    const int w = platform::wait_writable(m_sockStream, kSliceMs);
+    if (w < 0) return false;
+    if (w > 0)
+      r = platform::connect_succeeded(m_sockStream) ? platform::ConnectResult::connected
+                                                    : platform::ConnectResult::failed;
+  }
+  platform::set_nonblocking(m_sockStream, false);
+  return r == platform::ConnectResult::connected;
+}
+
+void CRtpStreamManager::RunTcp() {
+  if (m_strConnectType != "monitor-client-direct" && !ConnectStream()) return;
+  if (Stopped()) return;
+  platform::set_recv_buffer(m_sockStream, static_cast<int>(media::kMaxFrameSize));
+  PostMessage(m_hWnd, WM_USER, NOTIFY_STREAM_START, 0);
+  media::TcpRecordReader reader;
+  std::vector<std::uint8_t> buf(64 * 1024);
+  std::uint64_t last_data = platform::tick_ms64();
+  std::uint64_t window_start = last_data;
+  std::uint64_t window_bytes = 0;
+  bool ok = true;
+  while (ok && !Stopped()) {
+    const std::uint64_t now = platform::tick_ms64();
+    if (now - window_start > 1000 && window_bytes > 0) {
+      m_nBitRate.store(static_cast<int>(window_bytes * 8 / (now - window_start)));
+      window_start = now;
+      window_bytes = 0;
+    }
+    if (since(last_data) > m_nTimeOut) break;
+    const int w = platform::wait_readable(m_sockStream, kSliceMs);
+    if (w < 0) break;
+    if (w == 0) {
+      if (reader.partial_bytes() > 0 && since(last_data) > kPartialStallMs) reader.drop_partial();
+      continue;
+    }
+    const int n = platform::recv_some(m_sockStream, std::as_writable_bytes(std::span(buf)));
+    if (n == 0) break;
+    if (n < 0) {
+      if (platform::would_block()) continue;
+      break;
+    }
+    last_data = platform::tick_ms64();
+    ok = reader.feed({buf.data(), static_cast<std::size_t>(n)}, [&](auto frame) {
+      window_bytes += frame.size();
+      return PushFrame(frame);
+    });
+  }
+}
+
+bool CRtpStreamManager::Punch() {
+  const auto ip = platform::parse_dotted(m_strDevIP);
+  if (!ip || m_nDevPort <= 0 || m_nDevPort > 65535) return false;
+  const platform::SockAddr to{*ip, static_cast<std::uint16_t>(m_nDevPort)};
+  std::array<std::uint8_t, 64> buf{};
+  for (int round = 0; round < m_nHoleMaxTry && !Stopped(); ++round) {
+    if (!send_heart_beat(m_sockStream, to, kHeartBeat, m_nSessionId)) return false;
+    const std::uint64_t start = platform::tick_ms64();
+    bool round_over = false;
+    while (!round_over && !Stopped() && since(start) < m_nHoleInterval) {
+      const int w = platform::wait_readable(
+          m_sockStream, std::min<int>(kSliceMs, m_nHoleInterval - static_cast<int>(since(start))));
+      if (w < 0) return false;
+      if (w == 0) continue;
+      platform::SockAddr from;
+      const int n =
+          platform::recv_from(m_sockStream, std::as_writable_bytes(std::span(buf)), &from);
+      if (n != 8) continue;
+      const std::span<const std::uint8_t> d(buf.data(), 8);
+      if (is_heart_beat(d, kHeartBeatBack, m_nSessionId)) return true;
+      if (is_heart_beat(d, kHeartBeat, m_nSessionId)) {
+        send_heart_beat(m_sockStream, from, kHeartBeatBack, m_nSessionId);
+        round_over = true;
+      }
+    }
+  }
+  return false;
+}
+
+void CRtpStreamManager::RunUdp() {
+  if (!Punch() || Stopped()) return;
+  const auto ip = platform::parse_dotted(m_strDevIP);
+  const platform::SockAddr device{*ip, static_cast<std::uint16_t>(m_nDevPort)};
+  PostMessage(m_hWnd, WM_USER, NOTIFY_STREAM_START, 0);
+  media::SliceAssembler assembler(m_nMagic);
+  platform::set_nonblocking(m_sockStream, true);
+  std::vector<std::uint8_t> buf(kUdpReceive);
+  std::uint64_t last_answer = platform::tick_ms64();
+  std::uint64_t last_hb = last_answer;
+  while (!Stopped()) {
+    if (since(last_answer) > m_nTimeOut) break;
+    if (since(last_hb) > m_nHbInterval) {
+      send_heart_beat(m_sockStream, device, kHeartBeat, m_nSessionId);
+      last_hb = platform::tick_ms64();
+    }
+    const int w = platform::wait_readable(m_sockStream, kSliceMs);
+    if (w < 0) break;
+    if (w == 0) continue;
+    platform::SockAddr from;
+    const int n = platform::recv_from(m_sockStream, std::as_writable_bytes(std::span(buf)), &from);
+    if (n < 0) {
+      if (platform::would_block()) continue;
+      break;
+    }
+    const std::span<const std::uint8_t> d(buf.data(), static_cast<std::size_t>(n));
+    if (n == 8) {
+      if (is_heart_beat(d, kHeartBeatBack, m_nSessionId))
+        last_answer = platform::tick_ms64();
+      else if (is_heart_beat(d, kHeartBeat, m_nSessionId))
+        send_heart_beat(m_sockStream, from, kHeartBeat, m_nSessionId);
+      continue;
+    }
+    if (assembler.feed(d) == media::SliceAssembler::Result::complete &&
+        !PushFrame(assembler.frame()))
+      break;
+  }
+}
+
+}  // namespace velmo

@@ -1,0 +1,91 @@
+// CRtpStreamManager: receives one live stream on its stream socket, as UDP
+// slices (after punching the stream path) or as TCP records, and pushes each
+// whole frame to its CDecoder. Created suspended by the session, configured,
+// then resumed; every wait ends within a fraction of a second on Stop.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "media/decoder.h"
+#include "media/thread_template.h"
+#include "platform/types.h"
+
+namespace velmo {
+
+class CRtspManger;
+
+class CRtpStreamManager final : public CThreadTemplate {
+ public:
+  explicit CRtpStreamManager(CRtspManger* owner);
+  // Stops and waits for the thread; closes the stream socket and deletes the
+  // decoder (which closes the record file).
+  ~CRtpStreamManager() override;
+
+  void Run() override;
+
+  // Takes the stream socket (blocking mode); 0 for INVALID_SOCKET.
+  int SetStreamSocket(SOCKET s);
+  // 0 for a null text or a negative port.
+  int SetAddress(const char* localIp, int localPort, const char* deviceIp, int devicePort);
+  void Stop();
+  // The receiver has ended (time-out, error, stop).
+  bool Ended() const { return m_bEnded.load(); }
+
+  // Recording on the decoder: -1 when there is no decoder yet, else the
+  // decoder's result (1 opened or stopped a recording, 0 not).
+  int StartRecord(const std::string& path);
+  int StopRecord();
+  bool HasDecoder() const;
+  std::uint64_t FramesPushed() const { return m_nFramesPushed.load(); }
+
+  CRtspManger* m_pOwner;
+  int m_nMode = 1;  // 0 UDP, 1 TCP
+  std::string m_strConnectType;
+  std::atomic<int> m_bStop{0};
+  std::atomic<int> m_bStopRecv{0};
+  SOCKET m_sockStream = INVALID_SOCKET;
+  SOCKET m_sockCtrl = INVALID_SOCKET;  // the session's; woken, never closed here
+  std::string m_strLocalIP;
+  int m_nLocalPort = 0;
+  std::string m_strDevIP;
+  int m_nDevPort = 0;
+  std::uint32_t m_nMagic = 0;
+  std::uint32_t m_nSessionId = 0;
+  std::string m_strProtocol = "UDP";
+  int m_nHoleMaxTry = 3;
+  int m_nHoleInterval = 500;
+  int m_nHbInterval = 10000;
+  int m_nTimeOut = 15000;
+  std::wstring m_strTel;
+  std::string m_strStreamName = "realtime";
+  HWND m_hWnd = nullptr;
+  int m_nPlayPort = -1;
+  std::atomic<int> m_nBitRate{0};
+  CDecoder::Limits m_decoderLimits;
+
+ private:
+  void RunUdp();
+  void RunTcp();
+  bool Punch();
+  bool PushFrame(std::span<const std::uint8_t> frame);
+  bool ConnectStream();
+  bool Stopped() const { return m_bStop.load() || m_bStopRecv.load(); }
+
+  mutable std::mutex m_decoderMutex;
+  std::unique_ptr<CDecoder> m_pDecoder;
+  std::atomic<bool> m_bEnded{false};
+  std::atomic<std::uint64_t> m_nFramesPushed{0};
+};
+
+// The 8-byte heart beats of the stream path: type (big-endian) and the
+// session value in network byte order.
+inline constexpr std::uint32_t kHeartBeat = 0x105;
+inline constexpr std::uint32_t kHeartBeatBack = 0x106;
+bool is_heart_beat(std::span<const std::uint8_t> d, std::uint32_t type, std::uint32_t session);
+
+}  // namespace velmo
