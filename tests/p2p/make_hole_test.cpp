@@ -202,6 +202,27 @@ TEST_F(P2pHole, GetP2pSocketErrorRepliesOpenNoSocket) {
   EXPECT_TRUE(sim_->p2p().devices().empty());
 }
 
+TEST_F(P2pHole, PublicAddressQueryGivesUpOnAForeignSender) {
+  platform::Socket s(platform::udp_socket()), stranger(platform::udp_socket());
+  ASSERT_TRUE(platform::bind_socket(s.get(), {kLoopback, 0}));
+  ASSERT_TRUE(platform::bind_socket(stranger.get(), {0x7F000002u, 0}));
+  const auto own = *platform::local_address(s.get());
+  sockaddr_in addr;
+  ASSERT_EQ(GetPublicAddrBySock(s.get(), L"127.0.0.1", p2p_port(), addr), 1);
+  EXPECT_EQ(addr.sin_port, p2ptest::net16(own.port));
+
+  // A datagram from another host is waiting: the query ends at the first try.
+  const auto before = sim_->responder(0).received_count();
+  const auto junk = p2ptest::bytes({0, 1, 1, 2, 127, 0, 0, 1, 0x1F, 0x90, 0, 0});
+  ASSERT_EQ(platform::send_to(stranger.get(), std::span<const std::byte>(junk), own), 12);
+  ASSERT_EQ(platform::wait_readable(s.get(), 2000), 1);
+  EXPECT_EQ(GetPublicAddrBySock(s.get(), L"127.0.0.1", p2p_port(), addr), 0);
+  EXPECT_EQ(addr.sin_port, 0);
+  // The server's answer to that one query is still on its way; no second query follows.
+  ASSERT_EQ(platform::wait_readable(s.get(), 2000), 1);
+  EXPECT_EQ(sim_->responder(0).received_count(), before + 1);
+}
+
 TEST(P2pReply, ReadsP2pInfoAndRefusesInsaneValues) {
   auto r = velmo::read_p2p_reply(
       "<Message><MSGTYPE>p2pInfo</MSGTYPE><p2pInfo><IPv4>198.51.100.7</IPv4><Port>6000</Port>"

@@ -50,4 +50,11 @@ inline std::uint32_t net32(std::uint32_t v) {
   return out;
 }
 
+inline std::uint16_t net16(std::uint16_t v) {
+  const std::uint8_t b[2] = {std::uint8_t(v >> 8), std::uint8_t(v)};
+  std::uint16_t out;
+  __builtin_memcpy(&out, b, 2);
+  return out;
+}
+
 }  // namespace p2ptest
