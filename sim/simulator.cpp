@@ -40,6 +40,8 @@ void Simulator::install_handlers() {
   // After the P2P service: negotiations are ours, its P2P data requests pass on.
   control_.install(
       handlers_, [this] { return fleet(); }, [this] { return udp_ports(); });
+  // Last: the devices see every negotiation reply and fill in their ports.
+  devices_.install(handlers_, [this] { return fleet(); });
 }
 
 bool Simulator::start() {
@@ -70,6 +72,11 @@ bool Simulator::start() {
   std::vector<AddrResponder*> served;
   for (auto& r : responders_) served.push_back(r.get());
   p2p_.attach(served);
+  if (!devices_.start(options_.bind_ip)) {
+    error_ = devices_.error();
+    stop();
+    return false;
+  }
 
   HttpServerOptions http;
   http.bind = {*ip, static_cast<std::uint16_t>(options_.http_port)};
@@ -84,6 +91,7 @@ bool Simulator::start() {
 
 void Simulator::stop() {
   http_.stop();
+  devices_.stop();
   p2p_.stop();
   for (auto& r : responders_) r->stop();
   responders_.clear();

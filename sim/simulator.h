@@ -10,6 +10,7 @@
 
 #include "addr_responder.h"
 #include "control_plane.h"
+#include "device_service.h"
 #include "faults.h"
 #include "fleet.h"
 #include "handlers.h"
@@ -49,6 +50,7 @@ class Simulator {
   FaultPlan& faults() { return faults_; }
   HandlerRegistry& handlers() { return handlers_; }
   ControlPlane& control() { return control_; }
+  DeviceService& devices() { return devices_; }
   P2pService& p2p() { return p2p_; }
 
   // The fleet in force; replacing it takes effect for the next request.
@@ -72,6 +74,7 @@ class Simulator {
   mutable std::mutex fleet_m_;
   std::shared_ptr<const Fleet> fleet_;
   P2pService p2p_;  // after the responders: it lets go of them first
+  DeviceService devices_;
 };
 
 }  // namespace orvsim

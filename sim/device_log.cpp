@@ -1,0 +1,163 @@
+#include "device_log.h"
+
+#include <chrono>
+
+namespace orvsim {
+namespace {
+
+// A long run keeps the newest entries only.
+constexpr std::size_t kMaxEntries = 20000;
+
+template <typename T>
+void push_bounded(std::vector<T>& v, T entry) {
+  if (v.size() >= kMaxEntries)
+    v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(kMaxEntries / 2));
+  v.push_back(std::move(entry));
+}
+
+}  // namespace
+
+std::string_view media_fault_name(MediaFault fault) {
+  switch (fault) {
+    case MediaFault::close_control:
+      return "close control";
+    case MediaFault::close_stream:
+      return "close stream";
+    case MediaFault::stop_sending:
+      return "stop sending";
+    case MediaFault::resume_sending:
+      return "resume sending";
+    case MediaFault::no_signature:
+      return "frame without signature";
+    case MediaFault::foreign_magic:
+      return "slice of a foreign magic";
+    case MediaFault::slices_out_of_order:
+      return "slices out of order";
+    case MediaFault::slice_missing:
+      return "slice missing";
+    case MediaFault::oversized_frame:
+      return "frame over the limit";
+  }
+  return "?";
+}
+
+void DeviceFaults::inject(const ChannelKey& key, MediaFault fault, int count) {
+  std::lock_guard lock(m_);
+  State& s = state_[key];
+  if (fault == MediaFault::stop_sending) {
+    s.stopped = true;
+  } else if (fault == MediaFault::resume_sending) {
+    s.stopped = false;
+  } else if (count > 0) {
+    s.pending[fault] += count;
+  }
+}
+
+bool DeviceFaults::take(const ChannelKey& key, MediaFault fault) {
+  std::lock_guard lock(m_);
+  auto it = state_.find(key);
+  if (it == state_.end()) return false;
+  auto p = it->second.pending.find(fault);
+  if (p == it->second.pending.end() || p->second <= 0) return false;
+  if (--p->second == 0) it->second.pending.erase(p);
+  return true;
+}
+
+bool DeviceFaults::sending_stopped(const ChannelKey& key) const {
+  std::lock_guard lock(m_);
+  auto it = state_.find(key);
+  return it != state_.end() && it->second.stopped;
+}
+
+void DeviceFaults::clear() {
+  std::lock_guard lock(m_);
+  state_.clear();
+}
+
+void DeviceLog::add_request(RtspLogEntry entry) {
+  {
+    std::lock_guard lock(m_);
+    push_bounded(requests_, std::move(entry));
+  }
+  changed();
+}
+
+void DeviceLog::add_ptz(PtzLogEntry entry) {
+  {
+    std::lock_guard lock(m_);
+    push_bounded(ptz_, std::move(entry));
+  }
+  changed();
+}
+
+void DeviceLog::update(const ChannelKey& key, const std::function<void(ChannelStats&)>& change) {
+  {
+    std::lock_guard lock(m_);
+    change(stats_[key]);
+  }
+  changed();
+}
+
+void DeviceLog::note(const ChannelKey& key, std::string text) {
+  {
+    std::lock_guard lock(m_);
+    push_bounded(notes_, key.text() + " " + text);
+  }
+  changed();
+}
+
+void DeviceLog::clear() {
+  {
+    std::lock_guard lock(m_);
+    requests_.clear();
+    ptz_.clear();
+    stats_.clear();
+    notes_.clear();
+  }
+  changed();
+}
+
+std::vector<RtspLogEntry> DeviceLog::requests() const {
+  std::lock_guard lock(m_);
+  return requests_;
+}
+
+std::vector<PtzLogEntry> DeviceLog::ptz() const {
+  std::lock_guard lock(m_);
+  return ptz_;
+}
+
+ChannelStats DeviceLog::stats(const ChannelKey& key) const {
+  std::lock_guard lock(m_);
+  auto it = stats_.find(key);
+  return it == stats_.end() ? ChannelStats{} : it->second;
+}
+
+std::vector<std::string> DeviceLog::notes() const {
+  std::lock_guard lock(m_);
+  return notes_;
+}
+
+void DeviceLog::changed() {
+  std::lock_guard lock(m_);
+  ++generation_;
+  cv_.notify_all();
+}
+
+bool DeviceLog::wait_until(const std::function<bool(const DeviceLog&)>& done,
+                           int timeout_ms) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    std::uint64_t seen;
+    {
+      std::lock_guard lock(m_);
+      seen = generation_;
+    }
+    // The condition reads the log through its own locked accessors.
+    if (done(*this)) return true;
+    std::unique_lock lock(m_);
+    if (!cv_.wait_until(lock, deadline, [&] { return generation_ != seen; })) return done(*this);
+  }
+}
+
+}  // namespace orvsim
