@@ -12,11 +12,15 @@
 #include "control/auth.h"
 #include "frame/user_table.h"
 #include "live_peers.h"
+#include "media/advanced_cfg.h"
 #include "media/frame_format.h"
 #include "media/live_channel.h"
+#include "media/p2p_registry.h"
 #include "media/rtsp_manager.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
+#include "platform/process.h"
+#include "platform/text.h"
 #include "velmosdk.h"
 #include "velmosdk_live.h"
 #include "vidrane/vidrane.h"
@@ -68,6 +72,11 @@ class LiveE2E : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = tuning();
+    saved_p2p_ = p2p_timing();
+    p2p_timing().registerWaitMs = 20;
+    p2p_timing().addressedPauseMs = 5;
+    p2p_timing().plainPauseMs = 1;
+    p2p_timing().pollMs = 20;
     tuning().addr_query_wait_ms = 150;
     tuning().addr_query_tries = 2;
     dir_ = fs::temp_directory_path() / ("live-e2e-" + std::to_string(platform::tick_ms64()) + "-" +
@@ -76,14 +85,16 @@ class LiveE2E : public ::testing::Test {
   }
   void TearDown() override {
     ReleaseMonitClientSDK();
+    for (const auto& f : settings_) fs::remove_all(f);
     tuning() = saved_;
+    p2p_timing() = saved_p2p_;
     fs::remove_all(dir_);
   }
 
   // Starts the library and logs the device in at the test's server.
-  void start() {
+  void start(const char* tel = "139001") {
     ASSERT_EQ(InitMonitClientSDK(), 1);
-    handle_ = Login("127.0.0.1", auth_.port(), "D1", "139001", "pw1", "", 2);
+    handle_ = Login("127.0.0.1", auth_.port(), "D1", tel, "pw1", "", 2);
     ASSERT_GE(handle_, 0);
     for (int c = 0; c < kChannelCount; ++c) {
       ChannelInfo* ch = guarded_channel(handle_, c);
@@ -130,10 +141,21 @@ class LiveE2E : public ::testing::Test {
     EXPECT_EQ(channel(c).m_nPlayPort, -1);
   }
 
+  // The device's settings file beside the program, removed afterwards.
+  void write_udp_settings(const char* tel, const std::string& xml) {
+    const fs::path folder =
+        media::settings_folder(platform::program_dir(), platform::wide_from_utf8(tel));
+    fs::create_directories(folder);
+    settings_.push_back(folder);
+    std::ofstream(folder / "AdvancedCfg_UDP.xml") << xml;
+  }
+
   AuthServer auth_;
+  std::vector<fs::path> settings_;
   long handle_ = -1;
   fs::path dir_;
   ControlTuning saved_;
+  CUDP_CE::Timing saved_p2p_;
 };
 
 TEST_F(LiveE2E, ClientMonitorDirectPlaysRecordsAndMeasures) {
@@ -348,6 +370,81 @@ TEST_F(LiveE2E, GuardsAndCallsWithoutSession) {
   gone.destroy();
   EXPECT_EQ(RealPlay(handle_, 1, dead), -1);
   EXPECT_EQ(channel(1).m_nPlayPort, -1);
+}
+
+// ---- P2P ----
+
+TEST_F(LiveE2E, P2pPlaysOverAPunchedPath) {
+  P2pDevice device({});
+  route(2, "client-monitor-p2p", device.server_port(), "127.0.0.1", "r2", "13");
+  start();
+  ScopedHeadlessWindow play;
+  play_until_picture(2, play, "client-monitor-p2p");
+  EXPECT_TRUE(wait_message(play, NOTIFY_STREAM_START, 1, 2000));
+  EXPECT_EQ(device.plays_received(), 1u);
+  platform::sleep_ms(1200);
+  EXPECT_EQ(_GetBitRate(handle_, 2), 0);                    // only the TCP receiver measures
+  EXPECT_EQ(PtzControl(handle_, 2, 21, 0x20, 0, 0, 0), 0);  // nothing goes over P2P
+  stop_promptly(2, {&play}, "playing over P2P");
+  EXPECT_EQ(p2p_count(), 0u);  // the punched path was released
+}
+
+TEST_F(LiveE2E, P2pSilenceGivesTimeoutAndNoRestart) {
+  P2pDevice device({});
+  route(2, "client-monitor-p2p", device.server_port());
+  write_udp_settings("7702",
+                     "<Cfg><Rtcp><HbInterval>150</HbInterval><TimeOut>700</TimeOut></Rtcp></Cfg>");
+  start("7702");
+  ScopedHeadlessWindow play;
+  play_until_picture(2, play, "client-monitor-p2p (short time-outs)");
+  const std::size_t negotiated = auth_.negotiations().size();
+  device.set_answer_heart_beats(false);
+  ASSERT_TRUE(wait_message(play, NOTIFY_P2P_TIMEOUT, 1, 5000));
+  platform::sleep_ms(800);
+  EXPECT_EQ(auth_.negotiations().size(), negotiated);  // not restarted
+  EXPECT_FALSE(wait_message(play, NOTIFY_SESSION_LOST, 1, 10));
+  stop_promptly(2, {&play}, "after a P2P time-out");
+}
+
+TEST_F(LiveE2E, UnansweredUdpPlayIsResentThenTheChannelAsksForAnotherPath) {
+  P2pDevice device({.answer_play = false, .answer_heart_beats = true});
+  TcpDevice relay;
+  AuthServer::Channel ch;
+  ch.type = "client-monitor-p2p";
+  ch.port = device.server_port();
+  ch.fallback_type = "client-monitor-middle-transfer";
+  ch.fallback_port = relay.control_port();
+  auth_.set_channel(2, ch);
+  // Rounds of TimeOut / 5 = 60 ms.
+  write_udp_settings("7703", "<Cfg><Rtcp><TimeOut>300</TimeOut></Rtcp></Cfg>");
+  start("7703");
+  ScopedHeadlessWindow play;
+  play_until_picture(2, play, "fallback from P2P to the relay");
+  EXPECT_EQ(device.plays_received(), 6u);  // the first and five resends
+  const auto n = auth_.negotiations();
+  ASSERT_GE(n.size(), 2u);
+  EXPECT_EQ(n[0].find("p2p-open=false"), std::string::npos);
+  EXPECT_NE(n[1].find("p2p-open=false"), std::string::npos);
+  EXPECT_TRUE(relay.wait_requests("PLAY", 1, 1000));
+  stop_promptly(2, {&play}, "playing through the relay");
+}
+
+TEST_F(LiveE2E, StopWhilePunchingIsPrompt) {
+  P2pDevice device({});
+  device.set_server_silent(true);
+  route(2, "client-monitor-p2p", device.server_port());
+  start();
+  ScopedHeadlessWindow play;
+  ASSERT_GE(RealPlay(handle_, 2, play.hwnd()), 0);
+  for (int i = 0; i < 400; ++i) {
+    {
+      std::lock_guard lock(live_state(channel(2)).session);
+      if (live_session(channel(2))) break;
+    }
+    platform::sleep_ms(5);
+  }
+  platform::sleep_ms(150);
+  stop_promptly(2, {&play}, "punching");
 }
 
 }  // namespace
