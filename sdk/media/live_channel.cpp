@@ -7,6 +7,7 @@
 #include "control/negotiate.h"
 #include "media/rtsp_manager.h"
 #include "media/tcp_server.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/window.h"
 #include "ptz/ptz_protocol.h"
@@ -118,17 +119,27 @@ long reopen_player(ChannelInfo& channel) {
 
 void restart_channel(ChannelInfo& channel, bool p2p_failed, const std::function<bool()>& quit) {
   LiveChannelState& state = live_state(channel);
-  // StopRealPlay or a hand-off may hold the lock while they wait for this
-  // very session: give way as soon as the session is told to quit.
-  std::unique_lock lock(state.restart, std::defer_lock);
-  while (!lock.try_lock_for(std::chrono::milliseconds(10)))
-    if (quit()) return;
-  if (quit() || channel.m_bStop.stopped() || !user_table()) return;
-  channel.m_hThread.join();  // the connect thread that made this session
-  if (p2p_failed) channel.m_bP2pOpen.store(0);
-  if (channel.m_pListener) channel.m_pListener->Stop();
-  if (reopen_player(channel) < 0) return;
-  start_connect_thread(channel);
+  // StopRealPlay, RealPlay or a hand-off may hold the lock, or run a connect
+  // thread, while they wait for this very session: every wait here gives way
+  // as soon as the session is told to quit.
+  for (;;) {
+    if (quit() || channel.m_bStop.stopped() || !user_table()) return;
+    std::unique_lock lock(state.restart, std::defer_lock);
+    if (lock.try_lock_for(std::chrono::milliseconds(10))) {
+      if (quit() || channel.m_bStop.stopped() || !user_table()) return;
+      // The thread that made this session may still be finishing.
+      if (!channel.m_hThread.running()) {
+        channel.m_hThread.join();
+        if (p2p_failed) channel.m_bP2pOpen.store(0);
+        if (channel.m_pListener) channel.m_pListener->Stop();
+        if (reopen_player(channel) < 0) return;
+        start_connect_thread(channel);
+        return;
+      }
+    }
+    if (lock.owns_lock()) lock.unlock();
+    platform::sleep_ms(5);
+  }
 }
 
 std::string record_path(std::wstring_view path) {
