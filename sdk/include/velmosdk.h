@@ -62,3 +62,6 @@ BREVANTA_EXPORT int SendAudioDataVoiceExchange(long loginHandle, char* data, int
 // Public address of a UDP socket as a P2P server sees it.
 BREVANTA_EXPORT int GetPublicAddrBySock(unsigned int sock, const wchar_t* server, int port,
                                         sockaddr_in& addr);
+
+// Punched UDP paths to devices.
+#include "velmosdk_p2p.h"
