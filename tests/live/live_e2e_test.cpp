@@ -44,6 +44,12 @@ bool wait_message(ScopedHeadlessWindow& w, WPARAM wparam, std::size_t count, int
       timeout_ms);
 }
 
+std::size_t count_lost(ScopedHeadlessWindow& w) {
+  std::size_t n = 0;
+  for (const auto& m : w->messages()) n += m.wparam == NOTIFY_SESSION_LOST;
+  return n;
+}
+
 bool wait_pictures(ScopedHeadlessWindow& w, std::size_t count, int timeout_ms) {
   return w->wait_until([&](const auto& s) { return s.pictures >= count; }, timeout_ms);
 }
@@ -286,7 +292,18 @@ TEST_F(LiveE2E, StopIsPromptInEveryState) {
   route(0, "client-monitor-direct", silent.control_port());
   route(1, "monitor-client-direct", 7001);
   route(2, "client-monitor-direct", dropper.control_port());
-  route(4, "client-monitor-direct", 9, "10.255.255.1");
+  // A listener whose queue is full: the session's connect stays in progress.
+  platform::Socket full(platform::tcp_socket());
+  platform::bind_socket(full.get(), {0x7F000001, 0});
+  platform::listen_socket(full.get(), 0);
+  const auto full_port = platform::local_address(full.get())->port;
+  std::vector<platform::Socket> fillers;
+  for (int i = 0; i < 3; ++i) {
+    fillers.emplace_back(platform::tcp_socket());
+    platform::set_nonblocking(fillers.back().get(), true);
+    platform::connect_socket(fillers.back().get(), {0x7F000001, full_port});
+  }
+  route(4, "client-monitor-direct", full_port);
   start();
   ScopedHeadlessWindow w0, w1, w2, w4;
   // The direct type tells its message window.
@@ -322,6 +339,8 @@ TEST_F(LiveE2E, StopIsPromptInEveryState) {
   // Connecting (an address that does not answer) or failing to.
   ASSERT_GE(RealPlay(handle_, 4, w4.hwnd()), 0);
   ASSERT_TRUE(wait_session(4));
+  platform::sleep_ms(200);
+  EXPECT_EQ(count_lost(w4), 0u);  // still connecting
   stop_promptly(4, {&w4}, "connecting");
 
   // Stopping a stopped channel is harmless.
