@@ -75,6 +75,8 @@ void DeviceFaults::clear() {
 }
 
 void DeviceLog::add_request(RtspLogEntry entry) {
+  tell("device " + entry.key.text() + " " + entry.connect_type + " " + entry.request.method + " " +
+       entry.request.url + " -> " + std::to_string(entry.status));
   {
     std::lock_guard lock(m_);
     push_bounded(requests_, std::move(entry));
@@ -99,6 +101,7 @@ void DeviceLog::update(const ChannelKey& key, const std::function<void(ChannelSt
 }
 
 void DeviceLog::note(const ChannelKey& key, std::string text) {
+  tell("device " + key.text() + " " + text);
   {
     std::lock_guard lock(m_);
     push_bounded(notes_, key.text() + " " + text);
@@ -136,6 +139,20 @@ ChannelStats DeviceLog::stats(const ChannelKey& key) const {
 std::vector<std::string> DeviceLog::notes() const {
   std::lock_guard lock(m_);
   return notes_;
+}
+
+void DeviceLog::set_observer(std::function<void(const std::string&)> observer) {
+  std::lock_guard lock(observer_m_);
+  observer_ = std::move(observer);
+}
+
+void DeviceLog::tell(const std::string& line) {
+  std::function<void(const std::string&)> observer;
+  {
+    std::lock_guard lock(observer_m_);
+    observer = observer_;
+  }
+  if (observer) observer(line);
 }
 
 void DeviceLog::changed() {

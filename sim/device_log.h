@@ -95,6 +95,9 @@ class DeviceLog {
   // A line for people and tests: "100000000001/0 stream connection refused".
   void note(const ChannelKey& key, std::string text);
   void clear();
+  // Called (outside the log's lock, on the device's thread) with one line per
+  // request answered and per note; for the orvsim program's console.
+  void set_observer(std::function<void(const std::string& line)> observer);
 
   std::vector<RtspLogEntry> requests() const;
   std::vector<PtzLogEntry> ptz() const;
@@ -105,7 +108,8 @@ class DeviceLog {
   bool wait_until(const std::function<bool(const DeviceLog&)>& done, int timeout_ms) const;
 
  private:
-  void changed();  // m_ not held
+  void changed();                      // m_ not held
+  void tell(const std::string& line);  // m_ not held
 
   mutable std::mutex m_;
   mutable std::condition_variable cv_;
@@ -114,6 +118,8 @@ class DeviceLog {
   std::map<ChannelKey, ChannelStats> stats_;
   std::vector<std::string> notes_;
   std::uint64_t generation_ = 0;
+  std::mutex observer_m_;
+  std::function<void(const std::string&)> observer_;
 };
 
 }  // namespace orvsim

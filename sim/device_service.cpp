@@ -454,9 +454,17 @@ std::vector<ServedEndpoint> DeviceService::endpoints() const {
           }
           break;
         case ConnectType::client_monitor_p2p:
-          e.text = "punches through the P2P server of ConnectInfo IPv4:Port, then UDP slices";
+          e.text = "punches through the P2P server of ConnectInfo IPv4:Port";
           break;
       }
+      std::string picture;
+      if (auto r = option(&ch, "resolution"); !r.empty()) picture += r + " ";
+      if (auto f = option(&ch, "fps"); !f.empty()) picture += f + " fps ";
+      if (picture.empty()) picture = "in the negotiated size and rate ";
+      e.text +=
+          "; H.264 " + picture +
+          (ch.connect == ConnectType::client_monitor_p2p ? "as UDP slices" : "as TCP records");
+      if (option(&ch, "sound") == "1") e.text += " with sound";
       out.push_back(std::move(e));
     }
   }

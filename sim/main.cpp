@@ -103,12 +103,17 @@ int main(int argc, char** argv) {
       std::fputs(line.c_str(), stdout);
       std::fflush(stdout);
     });
+    sim.devices().log().set_observer([](const std::string& line) {
+      std::fputs((printable(line) + "\n").c_str(), stdout);
+      std::fflush(stdout);
+    });
   }
   if (!sim.start()) {
     std::fprintf(stderr, "orvsim: %s\n", sim.error().c_str());
     return 1;
   }
-  std::printf("%s\n%s", sim.ready_line().c_str(), orvsim::fleet_summary(*sim.fleet()).c_str());
+  std::printf("%s\n%s%s", sim.ready_line().c_str(), orvsim::fleet_summary(*sim.fleet()).c_str(),
+              sim.devices().summary().c_str());
   std::fflush(stdout);
 
   int sig = 0;

@@ -76,6 +76,55 @@ TEST_F(SimDeviceUdpTest, UnknownTokensAreRefused) {
   EXPECT_EQ(std::string(got->begin(), got->begin() + 12), "RTSP/1.0 454");
 }
 
+// The whole P2P road on the simulator: the negotiation names its rendezvous,
+// the device registered there under the reply's tokens, and the client meets it.
+TEST_F(SimDeviceUdpTest, NegotiatedDeviceMeetsTheClientAtTheSimulatorsRendezvous) {
+  ConnectInfo info = negotiate(3);
+  ASSERT_EQ(info.type, "client-monitor-p2p") << info.body;
+  auto server_ip = platform::parse_dotted(element(info.body, "IPv4"));
+  ASSERT_TRUE(server_ip);
+  const platform::SockAddr server{*server_ip,
+                                  std::uint16_t(std::atoi(element(info.body, "Port").c_str()))};
+  UdpClient client;
+  std::vector<std::uint8_t> reg(40, 0);
+  const std::uint32_t words[2] = {0x102, info.session};
+  for (int w = 0; w < 2; ++w)
+    for (int i = 0; i < 4; ++i)
+      reg[std::size_t(4 * w + i)] = std::uint8_t(words[w] >> (24 - 8 * i));
+  std::copy(info.random.begin(), info.random.end(), reg.begin() + 8);
+  std::optional<platform::SockAddr> device;
+  bool answered = false;
+  const std::uint64_t deadline = platform::tick_ms64() + 8000;
+  std::uint64_t last = 0;
+  while (!answered && platform::tick_ms64() < deadline) {
+    if (platform::tick_ms64() - last >= 300) {
+      last = platform::tick_ms64();
+      send_datagram(client.control.get(), reg, server);
+      if (device) send_datagram(client.control.get(), beat(false, info.session), *device);
+    }
+    platform::SockAddr from;
+    auto got = recv_datagram(client.control.get(), 50, &from);
+    if (!got) continue;
+    if (got->size() == 12 && be32(got->data()) == 0x00010102) {
+      device = platform::SockAddr{be32(got->data() + 4), std::uint16_t((*got)[8] << 8 | (*got)[9])};
+    } else if (got->size() == 8 && be32(got->data() + 4) == info.session) {
+      if (be32(got->data()) == 0x105)
+        send_datagram(client.control.get(), beat(true, info.session), from);
+      else
+        answered = true;
+      client.device = from;
+    }
+  }
+  ASSERT_TRUE(answered) << "no heart-beat answer from the device";
+  ASSERT_TRUE(client.play(info.random, info.session));
+  ASSERT_TRUE(client.punch());
+  H264Check decoder;
+  auto r = client.collect(5, 3000);
+  ASSERT_EQ(r.frames.size(), 5u);
+  for (const auto& f : r.frames) EXPECT_TRUE(decoder.feed(f.substr(24, u32(f, 16))));
+  EXPECT_GE(decoder.pictures(), 4);
+}
+
 // The device registers with a rendezvous server, learns the client's address
 // and punches towards it; the rendezvous here is the test itself.
 TEST(SimDeviceUdp, PunchesThroughARendezvousBeforeServing) {
