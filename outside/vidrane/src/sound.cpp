@@ -4,53 +4,24 @@
 
 #include "platform/audio.h"
 
-#ifdef VIDRANE_HAVE_VOICE
 #include "voice/voice.h"
-#endif
 
 namespace vidrane {
 
-namespace {
-
-#ifndef VIDRANE_HAVE_VOICE
-// G.711 A-law expansion, used until the project's voice codec is linked.
-std::int16_t alaw_decode(std::uint8_t code) {
-  code ^= 0x55;
-  int t = (code & 0x0F) << 4;
-  const int segment = (code & 0x70) >> 4;
-  if (segment == 0)
-    t += 8;
-  else if (segment == 1)
-    t += 0x108;
-  else
-    t = (t + 0x108) << (segment - 1);
-  return static_cast<std::int16_t>((code & 0x80) ? t : -t);
-}
-#endif
-
-}  // namespace
-
 void decode_voice(std::span<const std::uint8_t> part, std::vector<std::int16_t>& out) {
   std::size_t pos = 0;
-#ifdef VIDRANE_HAVE_VOICE
   alignas(8) std::uint8_t state[VOICE_STATE_SIZE];
   if (VOICE_DecReset(state, VOICE_G711A) != VOICE_OK) return;
   std::int16_t samples[VOICE_MAX_DECODED_SAMPLES];
-#endif
   while (part.size() - pos >= 4) {
     const std::uint8_t* f = part.data() + pos;
     const std::size_t words = f[2];
     const std::size_t bytes = 4 + 2 * words;
     if (words == 0 || (f[1] & 3) != 1 || bytes > part.size() - pos) return;
-#ifdef VIDRANE_HAVE_VOICE
     std::uint16_t count = 0;
     if (VOICE_DecodeFrame(state, f, samples, &count) != VOICE_OK) return;
     out.insert(out.end(), samples,
                samples + std::min<std::size_t>(count, VOICE_MAX_DECODED_SAMPLES));
-#else
-    if ((2 * words) % 80 != 0 || words > 240) return;
-    for (std::size_t i = 0; i < 2 * words; ++i) out.push_back(alaw_decode(f[4 + i]));
-#endif
     pos += bytes;
   }
 }
