@@ -124,9 +124,10 @@ TEST_F(LiveDecoder, FullQueueDropsUpToTheNextTypeOneFrame) {
   for (const auto& fr : f) ASSERT_TRUE(d.Push(fr.bytes));
   EXPECT_LE(d.QueueSize(), 12u);
   EXPECT_GT(d.FramesDropped(), 0u);
-  d.ResumeThread();
+  // Recording starts before the consumer wakes, so every frame it plays is kept.
   ASSERT_TRUE(d.StartRecord((dir_ / "c.264").string()));
   const std::uint64_t queued = d.QueueSize();
+  d.ResumeThread();
   ASSERT_TRUE(wait_played(d, queued));
   d.StopRecord();
   // Whatever stayed begins at a type-1 frame and plays from there.
