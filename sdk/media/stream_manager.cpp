@@ -15,7 +15,8 @@
 namespace velmo {
 namespace {
 
-constexpr int kSliceMs = 50;             // longest wait before a stop is seen
+constexpr int kSliceMs = 50;             // waits of the short phases (connecting, punching)
+constexpr int kReceiveMs = 500;          // receive waits; Stop wakes them at once
 constexpr int kStreamConnectMs = 10000;  // connecting the TCP stream socket
 constexpr int kPartialStallMs = 10000;   // a record cut off mid-way is dropped
 constexpr int kUdpReceive = 15000;
@@ -75,6 +76,9 @@ int CRtpStreamManager::SetAddress(const char* localIp, int localPort, const char
 void CRtpStreamManager::Stop() {
   m_bStop.store(1);
   m_bStopRecv.store(1);
+  // Wakes a receive wait; the handle stays open until the thread is done.
+  std::lock_guard lock(m_sockMutex);
+  platform::shutdown_socket(m_sockStream);
 }
 
 void CRtpStreamManager::Run() {
@@ -86,8 +90,11 @@ void CRtpStreamManager::Run() {
   }
   m_bStop.store(1);
   m_bStopRecv.store(1);
-  platform::close_socket(m_sockStream);
-  m_sockStream = INVALID_SOCKET;
+  {
+    std::lock_guard lock(m_sockMutex);
+    platform::close_socket(m_sockStream);
+    m_sockStream = INVALID_SOCKET;
+  }
   // Wakes the session's control loop: a dead stream ends the session.
   platform::shutdown_socket(m_sockCtrl);
   {
@@ -164,7 +171,7 @@ void CRtpStreamManager::RunTcp() {
       window_bytes = 0;
     }
     if (since(last_data) > m_nTimeOut) break;
-    const int w = platform::wait_readable(m_sockStream, kSliceMs);
+    const int w = platform::wait_readable(m_sockStream, kReceiveMs);
     if (w < 0) break;
     if (w == 0) {
       if (reader.partial_bytes() > 0 && since(last_data) > kPartialStallMs) reader.drop_partial();
@@ -229,11 +236,12 @@ void CRtpStreamManager::RunUdp() {
       send_heart_beat(m_sockStream, device, kHeartBeat, m_nSessionId);
       last_hb = platform::tick_ms64();
     }
-    const int w = platform::wait_readable(m_sockStream, kSliceMs);
+    const int w = platform::wait_readable(m_sockStream, kReceiveMs);
     if (w < 0) break;
     if (w == 0) continue;
     platform::SockAddr from;
     const int n = platform::recv_from(m_sockStream, std::as_writable_bytes(std::span(buf)), &from);
+    if (n == 0 && Stopped()) break;
     if (n < 0) {
       if (platform::would_block()) continue;
       break;

@@ -76,6 +76,7 @@ class CRtpStreamManager final : public CThreadTemplate {
   bool ConnectStream();
   bool Stopped() const { return m_bStop.load() || m_bStopRecv.load(); }
 
+  std::mutex m_sockMutex;  // closing the stream socket against Stop's wake-up
   mutable std::mutex m_decoderMutex;
   std::unique_ptr<CDecoder> m_pDecoder;
   std::atomic<bool> m_bEnded{false};
