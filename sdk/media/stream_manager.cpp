@@ -164,12 +164,6 @@ void CRtpStreamManager::RunTcp() {
   std::uint64_t window_bytes = 0;
   bool ok = true;
   while (ok && !Stopped()) {
-    const std::uint64_t now = platform::tick_ms64();
-    if (now - window_start > 1000 && window_bytes > 0) {
-      m_nBitRate.store(static_cast<int>(window_bytes * 8 / (now - window_start)));
-      window_start = now;
-      window_bytes = 0;
-    }
     if (since(last_data) > m_nTimeOut) break;
     const int w = platform::wait_readable(m_sockStream, kReceiveMs);
     if (w < 0) break;
@@ -188,6 +182,12 @@ void CRtpStreamManager::RunTcp() {
       window_bytes += frame.size();
       return PushFrame(frame);
     });
+    // Measured as data arrives: a silent stream keeps its last value.
+    if (last_data - window_start > 1000 && window_bytes > 0) {
+      m_nBitRate.store(static_cast<int>(window_bytes * 8 / (last_data - window_start)));
+      window_start = last_data;
+      window_bytes = 0;
+    }
   }
 }
 

@@ -1,0 +1,150 @@
+// The stream receiver on its own, against a loopback peer: bit-rate windows,
+// the data time-out and the end of the session it causes, and punching.
+#include <gtest/gtest.h>
+
+#include "media/stream_manager.h"
+#include "platform/clock.h"
+#include "platform/headless_window.h"
+#include "platform/net.h"
+#include "teststream/teststream.h"
+#include "velmosdk.h"
+#include "vidrane/vidrane.h"
+
+namespace velmo {
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001;
+
+struct TcpPair {
+  TcpPair() {
+    platform::Socket l(platform::tcp_socket());
+    platform::bind_socket(l.get(), {kLoopback, 0});
+    platform::listen_socket(l.get(), 1);
+    const auto port = platform::local_address(l.get())->port;
+    device.reset(platform::tcp_socket());
+    EXPECT_TRUE(platform::connect_with_timeout(device.get(), {kLoopback, port}, 2000));
+    client = platform::accept_socket(l.get());
+  }
+  platform::Socket device;
+  SOCKET client = INVALID_SOCKET;  // handed to the receiver
+};
+
+const std::vector<teststream::Frame>& frames() {
+  static const auto f = teststream::make_frames({.width = 176, .height = 144, .gop = 10}, 30);
+  return f;
+}
+
+bool send_frame(SOCKET s, const teststream::Frame& f) {
+  return platform::send_all(
+      s, std::string_view(reinterpret_cast<const char*>(f.bytes.data()), f.bytes.size()), 1000);
+}
+
+class LiveStream : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Play264_OpenStream(kPort, nullptr, 0, 0x10000));
+    ASSERT_TRUE(Play264_Play(kPort, window_.hwnd()));
+  }
+  void TearDown() override {
+    Play264_Stop(kPort);
+    Play264_CloseStream(kPort);
+  }
+  std::unique_ptr<CRtpStreamManager> tcp_receiver(SOCKET s, int timeout_ms) {
+    auto m = std::make_unique<CRtpStreamManager>(nullptr);
+    m->m_nMode = 1;
+    m->m_strConnectType = "monitor-client-direct";  // already connected
+    m->SetStreamSocket(s);
+    m->m_hWnd = window_.hwnd();
+    m->m_nPlayPort = kPort;
+    m->m_nTimeOut = timeout_ms;
+    return m;
+  }
+  static constexpr int kPort = 26;
+  platform::ScopedHeadlessWindow window_{176, 144};
+};
+
+TEST_F(LiveStream, BitRateKeepsItsValueWhileNothingArrives) {
+  TcpPair pair;
+  auto m = tcp_receiver(pair.client, 15000);
+  m->ResumeThread();
+  ASSERT_TRUE(window_->wait_until(
+      [](const auto& s) {
+        for (const auto& msg : s.messages)
+          if (msg.wparam == NOTIFY_STREAM_START) return true;
+        return false;
+      },
+      2000));
+  std::uint64_t bytes = 0;
+  const auto t0 = platform::tick_ms64();
+  for (std::size_t i = 0; platform::tick_ms64() - t0 < 1300; ++i) {
+    ASSERT_TRUE(send_frame(pair.device.get(), frames()[i % 30]));
+    bytes += frames()[i % 30].bytes.size();
+    platform::sleep_ms(20);
+  }
+  platform::sleep_ms(100);
+  const int rate = m->m_nBitRate.load();
+  EXPECT_GT(rate, 0);
+  EXPECT_NEAR(rate, static_cast<double>(bytes) * 8 / 1300, bytes * 8 / 1300 * 0.5);
+  platform::sleep_ms(1300);  // silence: the last value stays
+  EXPECT_EQ(m->m_nBitRate.load(), rate);
+  EXPECT_TRUE(m->HasDecoder());
+  EXPECT_FALSE(m->Ended());
+}
+
+TEST_F(LiveStream, SilenceEndsTheReceiverAndWakesTheSession) {
+  TcpPair stream;
+  TcpPair control;
+  auto m = tcp_receiver(stream.client, 300);
+  m->m_sockCtrl = control.client;
+  m->ResumeThread();
+  ASSERT_TRUE(send_frame(stream.device.get(), frames()[0]));
+  for (int i = 0; i < 300 && !m->Ended(); ++i) platform::sleep_ms(10);
+  EXPECT_TRUE(m->Ended());
+  EXPECT_FALSE(m->HasDecoder());
+  // The session's control connection was shut, not closed: its loop wakes.
+  EXPECT_EQ(platform::wait_readable(control.client, 0), 1);
+  char b;
+  EXPECT_EQ(platform::recv_some(control.client, &b, 1), 0);
+  platform::close_socket(control.client);
+}
+
+TEST_F(LiveStream, StopEndsAReceiveWaitAtOnce) {
+  TcpPair pair;
+  auto m = tcp_receiver(pair.client, 15000);
+  m->ResumeThread();
+  platform::sleep_ms(100);
+  const auto t0 = platform::tick_ms64();
+  m.reset();
+  EXPECT_LT(platform::tick_ms64() - t0, 300u);
+}
+
+TEST_F(LiveStream, UdpReceiverGivesUpWhenPunchingIsNotAnswered) {
+  platform::Socket device(platform::udp_socket());
+  platform::bind_socket(device.get(), {kLoopback, 0});
+  const auto device_port = platform::local_address(device.get())->port;
+  const SOCKET s = platform::udp_socket();
+  platform::bind_socket(s, {kLoopback, 0});
+  auto m = std::make_unique<CRtpStreamManager>(nullptr);
+  m->m_nMode = 0;
+  m->SetStreamSocket(s);
+  m->SetAddress("127.0.0.1", 0, "127.0.0.1", device_port);
+  m->m_nSessionId = 0x01020304;
+  m->m_nHoleMaxTry = 3;
+  m->m_nHoleInterval = 60;
+  m->m_hWnd = window_.hwnd();
+  m->ResumeThread();
+  // Three heart beats arrive, carrying the session in network order.
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(platform::wait_readable(device.get(), 1000), 1);
+    std::uint8_t hb[16];
+    ASSERT_EQ(platform::recv_from(device.get(), std::as_writable_bytes(std::span(hb)), nullptr), 8);
+    EXPECT_EQ(std::vector<std::uint8_t>(hb, hb + 8),
+              (std::vector<std::uint8_t>{0, 0, 1, 5, 1, 2, 3, 4}));
+  }
+  for (int i = 0; i < 100 && !m->Ended(); ++i) platform::sleep_ms(10);
+  EXPECT_TRUE(m->Ended());
+  EXPECT_TRUE(window_->messages().empty());  // no stream start without a path
+}
+
+}  // namespace
+}  // namespace velmo
