@@ -99,7 +99,8 @@ class Pacer {
 
 class ListenOpener : public StreamOpener {
  public:
-  std::optional<Offer> prepare(const TransportSpec&, SOCKET control, const SessionUrl&) override {
+  std::optional<Offer> prepare(const TransportSpec&, SOCKET control, const SessionUrl&,
+                               platform::StopSignal&) override {
     auto local = platform::local_address(control);
     if (!local) return std::nullopt;
     listener_.reset(platform::tcp_socket());
@@ -134,8 +135,8 @@ class ListenOpener : public StreamOpener {
 class DialOpener : public StreamOpener {
  public:
   explicit DialOpener(platform::SockAddr fallback) : target_(fallback) {}
-  std::optional<Offer> prepare(const TransportSpec& client, SOCKET control,
-                               const SessionUrl&) override {
+  std::optional<Offer> prepare(const TransportSpec& client, SOCKET control, const SessionUrl&,
+                               platform::StopSignal&) override {
     if (auto ip = platform::parse_dotted(client.ip); ip && *ip != 0 && client.port > 0)
       target_ = {*ip, static_cast<std::uint16_t>(client.port)};
     if (target_.port == 0) return std::nullopt;
@@ -157,14 +158,14 @@ class DialOpener : public StreamOpener {
 class RelayOpener : public StreamOpener {
  public:
   explicit RelayOpener(platform::SockAddr relay) : relay_(relay) {}
-  std::optional<Offer> prepare(const TransportSpec&, SOCKET, const SessionUrl& url) override {
-    platform::StopSignal never;
-    socket_ = dial(relay_, never, 3000);
+  std::optional<Offer> prepare(const TransportSpec&, SOCKET, const SessionUrl& url,
+                               platform::StopSignal& stop) override {
+    socket_ = dial(relay_, stop, 3000);
     if (!socket_) return std::nullopt;
     const std::string line =
         "DEVICE stream " + std::to_string(url.session) + " " + url.random + "\r\n";
     if (!platform::send_all(socket_.get(), line, 3000)) return std::nullopt;
-    auto answer = read_line(socket_.get(), never, 3000);
+    auto answer = read_line(socket_.get(), stop, 3000);
     int port = 0;
     if (!answer || std::sscanf(answer->c_str(), "PORT %d", &port) != 1 || port <= 0 || port > 65535)
       return std::nullopt;
@@ -404,7 +405,7 @@ bool TcpDeviceSession::handle(const RtspRequest& request, const platform::SockAd
     auto transport = transport_text ? parse_transport(*transport_text) : std::nullopt;
     if (!transport || transport->protocol != "tcp")
       return answer(request, from, 461, rtsp_status_answer(cseq, 461));
-    auto offer = opener_->prepare(*transport, control_.get(), *url);
+    auto offer = opener_->prepare(*transport, control_.get(), *url, stop_);
     if (!offer) {
       services_.log->note(key_, "no stream to offer (" + opener_->describe() + ")");
       return answer(request, from, 503, rtsp_status_answer(cseq, 503));

@@ -62,7 +62,7 @@ class StreamOpener {
   virtual ~StreamOpener() = default;
   // Before the PLAY answer: the address and port the answer names.
   virtual std::optional<Offer> prepare(const TransportSpec& client, SOCKET control,
-                                       const SessionUrl& url) = 0;
+                                       const SessionUrl& url, platform::StopSignal& stop) = 0;
   // After the answer: the connected stream socket, or an invalid one.
   virtual platform::Socket obtain(platform::StopSignal& stop, int timeout_ms) = 0;
   virtual std::string describe() const = 0;
