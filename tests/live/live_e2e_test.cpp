@@ -391,6 +391,42 @@ TEST_F(LiveE2E, GuardsAndCallsWithoutSession) {
   EXPECT_EQ(channel(1).m_nPlayPort, -1);
 }
 
+TEST_F(LiveE2E, RecordingAndCaptureEdges) {
+  TcpDevice silent(TcpDevice::Behaviour::silent);
+  TcpDevice device;
+  route(0, "client-monitor-direct", silent.control_port());
+  route(1, "client-monitor-direct", device.control_port());
+  route(2, "client-monitor-direct", device.control_port());
+  start();
+  ScopedHeadlessWindow w0, w1, w2;
+
+  // No frame yet: the path is taken, nothing is written.
+  ASSERT_GE(RealPlay(handle_, 0, w0.hwnd()), 0);
+  ASSERT_TRUE(silent.wait_requests("PLAY", 1, 10000));
+  const fs::path early = dir_ / "early.264";
+  EXPECT_EQ(StartLocalRecord(handle_, 0, early.wstring().c_str()), 1);
+  platform::sleep_ms(200);
+  EXPECT_FALSE(fs::exists(early));
+  EXPECT_EQ(StopLoacalRecord(handle_, 0), 0);  // no decoder
+
+  const long p1 = play_until_picture(1, w1, "client-monitor-direct (channel 1)");
+  const long p2 = play_until_picture(2, w2, "client-monitor-direct (channel 2)");
+  EXPECT_EQ(StopLoacalRecord(handle_, 1), 1);  // a decoder, never recording
+
+  // One capture path for every port: both pictures go to the second one.
+  const fs::path a = dir_ / "a.bmp", b = dir_ / "b.bmp";
+  EXPECT_EQ(CapturePicture(static_cast<int>(p1), a.wstring().c_str()), 1);
+  EXPECT_EQ(CapturePicture(b.wstring().c_str(), static_cast<int>(p2)), 1);
+  for (int i = 0; i < 200 && !fs::exists(b); ++i) platform::sleep_ms(10);
+  platform::sleep_ms(200);
+  EXPECT_TRUE(fs::exists(b));
+  EXPECT_FALSE(fs::exists(a));
+
+  StopRealPlay(handle_, 0);
+  StopRealPlay(handle_, 1);
+  StopRealPlay(handle_, 2);
+}
+
 // ---- P2P ----
 
 TEST_F(LiveE2E, P2pPlaysOverAPunchedPath) {
