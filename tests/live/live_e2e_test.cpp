@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <random>
 
 #include "control/auth.h"
 #include "frame/user_table.h"
@@ -425,6 +426,63 @@ TEST_F(LiveE2E, RecordingAndCaptureEdges) {
   StopRealPlay(handle_, 0);
   StopRealPlay(handle_, 1);
   StopRealPlay(handle_, 2);
+}
+
+// Six channels over the four types while the TCP devices drop their
+// connections now and then: every channel plays at the end, the recording is
+// whole frames, and everything stops within the goal.
+TEST_F(LiveE2E, SoakWithDroppedConnections) {
+  TcpDevice direct, relay, back;
+  P2pDevice p2p({});
+  route(0, "client-monitor-direct", direct.control_port());
+  route(1, "monitor-client-direct", 7001);
+  route(2, "client-monitor-p2p", p2p.server_port());
+  route(3, "client-monitor-middle-transfer", relay.control_port());
+  route(4, "client-monitor-direct", direct.control_port());
+  route(5, "client-monitor-middle-transfer", relay.control_port());
+  start();
+  std::atomic<bool> done{false};
+  std::thread dialer([&] {
+    std::size_t seen = 0;
+    while (!done.load()) {
+      const auto n = auth_.negotiations();
+      for (; seen < n.size(); ++seen) {
+        const std::string& t = n[seen];
+        const auto p = t.find("listen-port=");
+        if (t.find("channel=1&") != std::string::npos && p != std::string::npos)
+          back.connect_back(std::stoi(t.substr(p + 12)));
+      }
+      platform::sleep_ms(5);
+    }
+  });
+  std::vector<std::unique_ptr<ScopedHeadlessWindow>> w;
+  for (int c = 0; c < 6; ++c) {
+    w.push_back(std::make_unique<ScopedHeadlessWindow>(176, 144));
+    SetMsgWnd(handle_, c, w.back()->hwnd());
+    ASSERT_GE(RealPlay(handle_, c, w.back()->hwnd()), 0);
+  }
+  for (int c = 0; c < 6; ++c) EXPECT_TRUE(wait_pictures(*w[c], 1, kFirstPictureMs)) << c;
+  const fs::path rec = dir_ / "soak.264";
+  EXPECT_EQ(StartLocalRecord(handle_, 0, rec.wstring().c_str()), 1);
+  std::mt19937 rng(3);
+  for (int round = 0; round < 6; ++round) {
+    platform::sleep_ms(300 + static_cast<int>(rng() % 400));
+    (rng() % 2 ? direct : relay).drop_connections();
+    if (rng() % 3 == 0) back.drop_connections();
+  }
+  std::vector<std::size_t> shown;
+  for (auto& win : w) shown.push_back((*win)->picture_count());
+  for (int c = 0; c < 6; ++c)
+    EXPECT_TRUE(wait_pictures(*w[c], shown[c] + 10, 10000)) << "channel " << c << " is not playing";
+  for (int c = 0; c < 6; ++c) {
+    const auto t0 = platform::tick_ms64();
+    EXPECT_EQ(StopRealPlay(handle_, c), 1);
+    EXPECT_LT(platform::tick_ms64() - t0, kStopGoalMs) << c;
+  }
+  done.store(true);
+  dialer.join();
+  if (fs::exists(rec)) record_headers(rec);  // whole frames (a restart ends recording)
+  EXPECT_EQ(p2p_count(), 0u);
 }
 
 // ---- P2P ----
