@@ -53,6 +53,16 @@ TEST(LiveListener, EachListenerHasItsOwnEvents) {
   EXPECT_TRUE(got);
 }
 
+TEST(LiveListener, StoppingOneListenerLeavesTheOtherAccepting) {
+  CRtcpListener a, b;
+  ASSERT_EQ(a.Start(0), 1);
+  ASSERT_EQ(b.Start(0), 1);
+  a.Stop();
+  auto c = dial(b.GetPort());
+  platform::Socket got(b.TakeControl(2000, never));
+  EXPECT_TRUE(got);
+}
+
 TEST(LiveListener, WaitsEndOnAbortAndStopIsPrompt) {
   CRtcpListener l;
   ASSERT_EQ(l.Start(0), 1);
