@@ -502,6 +502,18 @@ TEST_F(LiveE2E, P2pPlaysOverAPunchedPath) {
   EXPECT_EQ(p2p_count(), 0u);  // the punched path was released
 }
 
+// The punching object's own waits (300 ms after each addressed send, the
+// receive thread's hand-over) dominate a P2P start: measured as shipped.
+TEST_F(LiveE2E, P2pFirstPictureWithShippedPunchingWaits) {
+  p2p_timing() = CUDP_CE::Timing{};
+  P2pDevice device({});
+  route(2, "client-monitor-p2p", device.server_port());
+  start();
+  ScopedHeadlessWindow play;
+  play_until_picture(2, play, "client-monitor-p2p (shipped punching waits)");
+  stop_promptly(2, {&play}, "playing over P2P");
+}
+
 TEST_F(LiveE2E, P2pSilenceGivesTimeoutAndNoRestart) {
   P2pDevice device({});
   route(2, "client-monitor-p2p", device.server_port());
