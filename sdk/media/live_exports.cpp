@@ -61,6 +61,12 @@ int StopRealPlay(long loginHandle, long channel) {
     std::lock_guard lock(state.restart);
     stop_connect_thread(*ch);
   }
+  {
+    // A player that takes no more frames must not hold the decoder (it waits
+    // up to 2 s for room): stopped first, closed below.
+    std::lock_guard lock(state.restart);
+    if (ch->m_nPlayPort >= 0) Play264_Stop(ch->m_nPlayPort);
+  }
   std::unique_ptr<LiveSession> session;
   {
     std::lock_guard lock(state.session);

@@ -23,7 +23,7 @@ namespace {
 constexpr int kSliceMs = 20;            // longest wait before a stop is seen
 constexpr int kStreamAcceptMs = 10000;  // the device's second connection
 constexpr int kTearDownAnswerMs = 300;  // TEARDOWN's answer, for the log only
-constexpr int kP2pPollMs = 3;
+constexpr int kP2pPollMs = 20;  // nothing on this path needs finer steps
 constexpr int kAddrQueryTries = 6;
 constexpr int kAddrQueryWaitMs = 2000;
 
