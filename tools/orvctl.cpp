@@ -1,8 +1,16 @@
 // orvctl: logs a device in through its authentication server, negotiates
-// channels, reads and writes the device's settings and sends talkback data.
+// channels, reads and writes the device's settings and sends talkback data;
+// plays channels into headless windows, records, takes pictures and sends
+// PTZ commands over the live session.
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,11 +21,16 @@
 #include "control/connect.h"
 #include "control/negotiate.h"
 #include "frame/user_table.h"
+#include "media/frame_format.h"
+#include "media/live_channel.h"
+#include "media/rtsp_manager.h"
 #include "morvic/morvic.h"
+#include "platform/clock.h"
 #include "platform/headless_window.h"
 #include "platform/net.h"
 #include "platform/text.h"
 #include "velmosdk.h"
+#include "velmosdk_live.h"
 
 namespace {
 
@@ -38,7 +51,13 @@ constexpr const char* kUsage =
     "  security-set CH OLD NEW [EMERGENCY]\n"
     "  gps CH                         the device's GPS text\n"
     "  compression CH RES FPS BITRATE TYPE negotiate CH with these picture settings\n"
-    "  talk HEX                       send one talkback block (hex bytes, <= 1023)\n";
+    "  talk HEX                       send one talkback block (hex bytes, <= 1023)\n"
+    "  play SECONDS CH...             play channels into headless windows; show frames\n"
+    "                                 shown, time to the first picture and bit rate\n"
+    "  record SECONDS CH FILE         record a channel's live video to a .264 file\n"
+    "  snapshot CH FILE               save the channel's next picture as a bitmap\n"
+    "  ptz CH COMMAND [A [B [C [D]]]] send one PTZ command over the channel's session\n"
+    "--timeout also limits the wait for a channel's first picture.\n";
 
 struct Options {
   std::string server = "127.0.0.1";
@@ -274,6 +293,280 @@ int usage() {
   return 2;
 }
 
+// ---- live video ----
+
+// One channel played into a headless window until the command ends.
+struct LiveView {
+  long handle = -1;
+  long channel = 0;
+  std::unique_ptr<platform::ScopedHeadlessWindow> window;
+  long port = -1;
+  std::uint64_t started = 0;
+  std::int64_t first_picture_ms = -1;
+
+  std::size_t pictures() { return (*window)->picture_count(); }
+  std::size_t notifications(WPARAM what) {
+    std::size_t n = 0;
+    for (const auto& m : (*window)->messages()) n += m.msg == WM_USER && m.wparam == what;
+    return n;
+  }
+};
+
+// The connection type of the channel's current session, "-" before one exists.
+std::string connect_type(long handle, long c) {
+  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, c);
+  if (!ch) return "-";
+  std::lock_guard lock(velmo::live_state(*ch).session);
+  velmo::CRtspManger* s = velmo::live_session(*ch);
+  return s && !s->m_strConnectType.empty() ? s->m_strConnectType : "-";
+}
+
+// Starts the channel: every notification and the pictures go to one window.
+bool start_view(LiveView& v, long handle, long c) {
+  v.handle = handle;
+  v.channel = c;
+  v.window = std::make_unique<platform::ScopedHeadlessWindow>();
+  SetMsgWnd(handle, c, v.window->hwnd());
+  v.started = platform::tick_ms64();
+  v.port = RealPlay(handle, c, v.window->hwnd());
+  if (v.port < 0) {
+    fail("channel " + std::to_string(c) + " did not start playing");
+    return false;
+  }
+  return true;
+}
+
+// Waits for every view's first picture until deadline (tick_ms64); notes when
+// each came. True when all have one.
+bool wait_first_pictures(std::vector<LiveView>& views, std::uint64_t deadline) {
+  for (;;) {
+    bool all = true;
+    for (auto& v : views) {
+      if (v.first_picture_ms < 0 && v.pictures() > 0)
+        v.first_picture_ms = static_cast<std::int64_t>(platform::tick_ms64() - v.started);
+      all = all && v.first_picture_ms >= 0;
+    }
+    const auto now = platform::tick_ms64();
+    if (all || now >= deadline) return all;
+    // The windows wake this wait as pictures arrive.
+    const int left = static_cast<int>(std::min<std::uint64_t>(deadline - now, 50));
+    for (auto& v : views) {
+      if (v.first_picture_ms < 0) {
+        (*v.window)->wait_until([](const auto& s) { return s.pictures > 0; }, left);
+        break;
+      }
+    }
+  }
+}
+
+// Progress texts the SDK drew into the window, for a channel without picture.
+std::string drawn_texts(LiveView& v) {
+  std::string out;
+  for (const auto& t : (*v.window)->texts()) out += " [" + utf8(t) + "]";
+  return out.empty() ? " (nothing drawn)" : out;
+}
+
+// One live view up to its first picture, within the timeout.
+std::optional<LiveView> open_view(const Options& o, long handle, long c) {
+  std::vector<LiveView> views(1);
+  if (!start_view(views[0], handle, c)) return std::nullopt;
+  if (!wait_first_pictures(views, platform::tick_ms64() + 1000ull * o.timeout)) {
+    std::fprintf(stderr, "orvctl: channel %ld showed no picture within %d s;%s\n", c, o.timeout,
+                 drawn_texts(views[0]).c_str());
+    StopRealPlay(handle, c);
+    return std::nullopt;
+  }
+  std::printf("channel %ld (%s): first picture after %lld ms\n", c, connect_type(handle, c).c_str(),
+              static_cast<long long>(views[0].first_picture_ms));
+  return std::move(views[0]);
+}
+
+std::optional<int> seconds_arg(const std::string& text) {
+  auto n = number(text);
+  if (!n || *n < 1 || *n > 3600) return std::nullopt;
+  return static_cast<int>(*n);
+}
+
+int play(const Options& o, long h) {
+  if (o.args.size() < 2) return usage();
+  const auto seconds = seconds_arg(o.args[0]);
+  if (!seconds) return usage();
+  std::vector<long> channels;
+  for (std::size_t i = 1; i < o.args.size(); ++i) {
+    auto c = channel_arg(o, i);
+    if (!c) return usage();
+    channels.push_back(*c);
+  }
+  std::vector<LiveView> views(channels.size());
+  int status = 0;
+  for (std::size_t i = 0; i < channels.size(); ++i)
+    if (!start_view(views[i], h, channels[i])) status = 1;
+  std::erase_if(views, [](const LiveView& v) { return v.port < 0; });
+  // The play time counts from the last first picture (or the timeout), so
+  // a slow path still shows the stream for the time asked.
+  wait_first_pictures(views, platform::tick_ms64() + 1000ull * o.timeout);
+  std::vector<std::size_t> before;
+  for (auto& v : views) before.push_back(v.pictures());
+  platform::sleep_ms(*seconds * 1000);
+  for (auto& v : views) {
+    const std::size_t shown = v.pictures();
+    const int rate = _GetBitRate(h, v.channel);
+    const std::string type = connect_type(h, v.channel);
+    std::printf("channel %ld (%s): %zu frames shown", v.channel, type.c_str(), shown);
+    if (shown > 0)
+      std::printf(" (%.1f per second)",
+                  static_cast<double>(shown - before[static_cast<std::size_t>(&v - views.data())]) /
+                      *seconds);
+    if (v.first_picture_ms >= 0)
+      std::printf(", first picture after %lld ms", static_cast<long long>(v.first_picture_ms));
+    if (type == "client-monitor-p2p")
+      std::printf(", bit rate not measured on P2P");
+    else
+      std::printf(", bit rate %d kbit/s", rate);
+    const std::size_t lost = v.notifications(NOTIFY_SESSION_LOST);
+    const std::size_t timed_out = v.notifications(NOTIFY_P2P_TIMEOUT);
+    if (lost) std::printf(", session lost %zu times", lost);
+    if (timed_out) std::printf(", P2P session timed out");
+    std::printf("\n");
+    if (shown == 0) {
+      std::printf("  no picture:%s\n", drawn_texts(v).c_str());
+      status = 1;
+    }
+  }
+  for (auto& v : views) StopRealPlay(h, v.channel);
+  return status;
+}
+
+// Whole frames in a record file, and whether it ends in the middle of one.
+struct RecordSummary {
+  std::size_t frames = 0;
+  std::uint64_t bytes = 0;
+  bool whole = true;
+  int first_type = -1;
+};
+
+RecordSummary summarize_record(const std::string& path) {
+  RecordSummary r;
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  r.bytes = bytes.size();
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const auto hdr = velmo::media::read_frame_header(
+        {reinterpret_cast<const std::uint8_t*>(bytes.data()) + at, bytes.size() - at});
+    if (!hdr || !hdr->signed_ok() || hdr->total() > bytes.size() - at) {
+      r.whole = false;
+      break;
+    }
+    if (r.frames == 0) r.first_type = hdr->type();
+    ++r.frames;
+    at += static_cast<std::size_t>(hdr->total());
+  }
+  return r;
+}
+
+int record(const Options& o, long h) {
+  if (o.args.size() != 3) return usage();
+  const auto seconds = seconds_arg(o.args[0]);
+  const auto c = channel_arg(o, 1);
+  if (!seconds || !c) return usage();
+  const std::string& file = o.args[2];
+  auto view = open_view(o, h, *c);
+  if (!view) return 1;
+  const std::wstring path = platform::wide_from_utf8(file);
+  if (!StartLocalRecord(h, *c, path.c_str())) {
+    StopRealPlay(h, *c);
+    return fail("recording to " + file + " did not start");
+  }
+  platform::sleep_ms(*seconds * 1000);
+  StopLoacalRecord(h, *c);
+  StopRealPlay(h, *c);
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) {
+    std::fprintf(stderr, "orvctl: nothing was recorded to %s (no key frame arrived?)\n",
+                 file.c_str());
+    return 1;
+  }
+  const RecordSummary r = summarize_record(file);
+  std::printf("%s: %zu frames, %llu bytes, %s, first frame of type %d\n", file.c_str(), r.frames,
+              static_cast<unsigned long long>(r.bytes),
+              r.whole ? "whole frames" : "ends in a cut frame", r.first_type);
+  return r.whole && r.frames > 0 ? 0 : 1;
+}
+
+int snapshot(const Options& o, long h) {
+  if (o.args.size() != 2) return usage();
+  const auto c = channel_arg(o, 0);
+  if (!c) return usage();
+  const std::string& file = o.args[1];
+  auto view = open_view(o, h, *c);
+  if (!view) return 1;
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  const std::wstring path = platform::wide_from_utf8(file);
+  if (!CapturePicture(static_cast<int>(view->port), path.c_str())) {
+    StopRealPlay(h, *c);
+    return fail("the picture could not be asked for");
+  }
+  // The picture is written when the next one is shown.
+  std::uintmax_t size = 0;
+  const auto deadline = platform::tick_ms64() + 5000;
+  while (platform::tick_ms64() < deadline) {
+    size = std::filesystem::file_size(file, ec);
+    if (!ec && size > 54) break;
+    const std::size_t shown = view->pictures();
+    (*view->window)->wait_until([&](const auto& s) { return s.pictures > shown; }, 200);
+  }
+  StopRealPlay(h, *c);
+  // Let a write in progress finish before judging the file.
+  size = std::filesystem::file_size(file, ec);
+  if (ec || size <= 54) {
+    std::fprintf(stderr, "orvctl: no picture was saved to %s\n", file.c_str());
+    return 1;
+  }
+  std::ifstream in(file, std::ios::binary);
+  unsigned char head[26] = {};
+  in.read(reinterpret_cast<char*>(head), sizeof head);
+  auto word = [&](int at) {
+    return static_cast<std::int32_t>(head[at] | head[at + 1] << 8 | head[at + 2] << 16 |
+                                     static_cast<std::uint32_t>(head[at + 3]) << 24);
+  };
+  const std::int32_t height = word(22);
+  std::printf("%s: %dx%d bitmap, %ju bytes\n", file.c_str(), word(18),
+              height < 0 ? -height : height, size);
+  return 0;
+}
+
+int ptz(const Options& o, long h) {
+  if (o.args.size() < 2 || o.args.size() > 6) return usage();
+  const auto c = channel_arg(o, 0);
+  if (!c) return usage();
+  int v[5] = {};
+  for (std::size_t i = 1; i < o.args.size(); ++i) {
+    auto n = number(o.args[i]);
+    if (!n || *n < -65535 || *n > 65535) return usage();
+    v[i - 1] = static_cast<int>(*n);
+  }
+  auto view = open_view(o, h, *c);
+  if (!view) return 1;
+  const std::string type = connect_type(h, *c);
+  const int sent = PtzControl(h, *c, v[0], v[1], v[2], v[3], v[4]);
+  StopRealPlay(h, *c);
+  if (sent) {
+    std::printf("ptz command %d sent on channel %ld (%s)\n", v[0], *c, type.c_str());
+    return 0;
+  }
+  if (type == "client-monitor-p2p") {
+    std::fprintf(stderr, "orvctl: PTZ commands do not travel over a P2P session\n");
+  } else {
+    std::fprintf(stderr,
+                 "orvctl: ptz command %d was not sent (unknown command for the channel's decoder, "
+                 "or the session is gone)\n",
+                 v[0]);
+  }
+  return 1;
+}
+
 int run(const Options& o) {
   const std::string& cmd = o.command;
   if (cmd == "alarm-get") return show_alarm(o);
@@ -318,6 +611,10 @@ int run(const Options& o) {
     }
     return status;
   }
+  if (cmd == "play") return play(o, h);
+  if (cmd == "record") return record(o, h);
+  if (cmd == "snapshot") return snapshot(o, h);
+  if (cmd == "ptz") return ptz(o, h);
   if (cmd == "talk") {
     if (o.args.size() != 1) return usage();
     auto block = hex_bytes(o.args[0]);
@@ -403,11 +700,17 @@ int main(int argc, char** argv) {
   }
   // One attempt per channel, so a wrong password need not be waited out.
   velmo::tuning().passwd_error_wait_ms = 0;
-  velmo::set_session_handoff([](velmo::ChannelInfo&, const velmo::ConnectTarget& t) {
-    std::lock_guard lock(g_target_mutex);
-    g_target = t;
-    return true;
-  });
+  // The settings commands show the negotiated target instead of playing it;
+  // the live commands let the SDK start its sessions.
+  const bool live =
+      o.command == "play" || o.command == "record" || o.command == "snapshot" || o.command == "ptz";
+  if (!live) {
+    velmo::set_session_handoff([](velmo::ChannelInfo&, const velmo::ConnectTarget& t) {
+      std::lock_guard lock(g_target_mutex);
+      g_target = t;
+      return true;
+    });
+  }
   const int status = run(o);
   ReleaseMonitClientSDK();
   return status;
