@@ -13,9 +13,12 @@
 #include "control/auth.h"
 #include "e2e_support.h"
 #include "frame/user_table.h"
+#include "media/advanced_cfg.h"
 #include "media/p2p_registry.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
+#include "platform/process.h"
+#include "platform/text.h"
 #include "simulator.h"
 #include "velmosdk.h"
 #include "velmosdk_live.h"
@@ -26,7 +29,6 @@ namespace fs = std::filesystem;
 using platform::ScopedHeadlessWindow;
 
 constexpr char kI2c[] = "E2E1";
-constexpr char kTel[] = "13900000077";
 constexpr int kFirstPictureMs = 8000;
 constexpr std::uint64_t kStopGoalMs = 1500;
 
@@ -49,8 +51,13 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
     dir_ = fs::temp_directory_path() / ("e2e-" + std::to_string(platform::tick_ms64()) + "-" +
                                         std::to_string(GetParam().channel));
     fs::create_directories(dir_);
+    // A phone number of this test's own: the device's settings folder is
+    // named after it, and cases run side by side.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto hash = std::hash<std::string>{}(std::string(info->test_suite_name()) + info->name());
+    tel_ = "1390" + std::to_string(1000000 + hash % 9000000);
 
-    auto fleet = orvsim::parse_fleet(std::string("device ") + kI2c + " " + kTel +
+    auto fleet = orvsim::parse_fleet(std::string("device ") + kI2c + " " + tel_ +
                                      " pw\n"
                                      "channel 0 client-monitor-direct\n"
                                      "channel 1 monitor-client-direct\n"
@@ -66,7 +73,7 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
     ASSERT_TRUE(sim_->start()) << sim_->error();
 
     ASSERT_EQ(InitMonitClientSDK(), 1);
-    handle_ = Login("127.0.0.1", sim_->http_port(), kI2c, kTel, "pw", "", 2);
+    handle_ = Login("127.0.0.1", sim_->http_port(), kI2c, tel_.c_str(), "pw", "", 2);
     ASSERT_GE(handle_, 0) << _GetLastErrorCode();
     velmo::ChannelInfo* ch = velmo::guarded_channel(handle_, GetParam().channel);
     ASSERT_NE(ch, nullptr);
@@ -80,10 +87,19 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
   void TearDown() override {
     ReleaseMonitClientSDK();
     if (sim_) sim_->stop();
+    std::error_code ec;
+    if (!settings_.empty()) fs::remove_all(settings_, ec);
     velmo::tuning() = saved_tuning_;
     velmo::p2p_timing() = saved_p2p_;
-    std::error_code ec;
     fs::remove_all(dir_, ec);
+  }
+
+  // The device's UDP settings file beside the program, removed afterwards.
+  void write_udp_settings(const std::string& xml) {
+    settings_ =
+        velmo::media::settings_folder(platform::program_dir(), platform::wide_from_utf8(tel_));
+    fs::create_directories(settings_);
+    std::ofstream(settings_ / "AdvancedCfg_UDP.xml") << xml;
   }
 
   int ch() const { return GetParam().channel; }
@@ -139,6 +155,8 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
   std::unique_ptr<orvsim::Simulator> sim_;
   long handle_ = -1;
   fs::path dir_;
+  std::string tel_;
+  fs::path settings_;
 
  private:
   velmo::ControlTuning saved_tuning_;
@@ -237,8 +255,10 @@ TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
 
 // The device closes the control path: a TCP session says 2144 and the
 // channel plays again after the reconnect delay.
-TEST_P(E2eLive, ControlLossRestartsTheChannel) {
-  if (!GetParam().tcp) GTEST_SKIP() << "a P2P session times out instead";
+class E2eTcp : public E2eLive {};
+class E2eP2p : public E2eLive {};
+
+TEST_P(E2eTcp, ControlLossRestartsTheChannel) {
   play_until_picture();
   sim_->devices().inject(kI2c, ch(), orvsim::MediaFault::close_control);
   const auto t0 = platform::tick_ms64();
@@ -252,9 +272,26 @@ TEST_P(E2eLive, ControlLossRestartsTheChannel) {
   stop_promptly("playing after a restart");
 }
 
+// A silent P2P device: 2134 after the time-out of the settings file, and
+// the channel is not negotiated again.
+TEST_P(E2eP2p, SilenceTimesOutWithoutRestart) {
+  write_udp_settings("<Cfg><Rtcp><HbInterval>150</HbInterval><TimeOut>700</TimeOut></Rtcp></Cfg>");
+  play_until_picture();
+  const std::size_t negotiated = sim_->devices().negotiations().size();
+  sim_->devices().inject(kI2c, ch(), orvsim::MediaFault::stop_sending);
+  const auto t0 = platform::tick_ms64();
+  ASSERT_TRUE(e2e::wait_message(notify(), NOTIFY_P2P_TIMEOUT, 1, 5000));
+  std::cout << "[ timing   ] " << type() << ": silence to time-out " << platform::tick_ms64() - t0
+            << " ms\n";
+  // Longer than a reconnect delay: no restart comes.
+  EXPECT_FALSE(e2e::wait_message(notify(), NOTIFY_SESSION_LOST, 1, 800));
+  EXPECT_EQ(sim_->devices().negotiations().size(), negotiated);
+  EXPECT_EQ(e2e::count_messages(notify(), NOTIFY_P2P_TIMEOUT), 1u);
+  stop_promptly("after a P2P time-out");
+}
+
 // Stopping while the channel sleeps before its restart.
-TEST_P(E2eLive, StopDuringTheReconnectDelayIsPrompt) {
-  if (!GetParam().tcp) GTEST_SKIP() << "a P2P session does not restart";
+TEST_P(E2eTcp, StopDuringTheReconnectDelayIsPrompt) {
   velmo::guarded_channel(handle_, ch())->m_nReconnectDelay = 10000;
   play_until_picture();
   sim_->devices().inject(kI2c, ch(), orvsim::MediaFault::close_control);
@@ -262,16 +299,21 @@ TEST_P(E2eLive, StopDuringTheReconnectDelayIsPrompt) {
   stop_promptly("sleeping before a restart");
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, E2eLive,
-                         ::testing::Values(TypeCase{0, "client-monitor-direct", true},
-                                           TypeCase{1, "monitor-client-direct", true},
-                                           TypeCase{2, "client-monitor-p2p", false},
-                                           TypeCase{3, "client-monitor-middle-transfer", true}),
-                         [](const auto& info) {
-                           std::string name = info.param.type;
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
-                         });
+std::string case_name(const ::testing::TestParamInfo<TypeCase>& info) {
+  std::string name = info.param.type;
+  for (char& c : name)
+    if (c == '-') c = '_';
+  return name;
+}
+
+constexpr TypeCase kDirect{0, "client-monitor-direct", true};
+constexpr TypeCase kDialBack{1, "monitor-client-direct", true};
+constexpr TypeCase kP2p{2, "client-monitor-p2p", false};
+constexpr TypeCase kRelay{3, "client-monitor-middle-transfer", true};
+
+INSTANTIATE_TEST_SUITE_P(Types, E2eLive, ::testing::Values(kDirect, kDialBack, kP2p, kRelay),
+                         case_name);
+INSTANTIATE_TEST_SUITE_P(Types, E2eTcp, ::testing::Values(kDirect, kDialBack, kRelay), case_name);
+INSTANTIATE_TEST_SUITE_P(Types, E2eP2p, ::testing::Values(kP2p), case_name);
 
 }  // namespace
