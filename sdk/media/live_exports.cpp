@@ -38,6 +38,9 @@ long RealPlay(long loginHandle, long channel, HWND wnd) {
   install_live_session();
   LiveChannelState& state = live_state(*ch);
   std::lock_guard lock(state.restart);
+  // A connect thread that is still trying would be waited for without end
+  // (it retries until it connects): this call replaces it instead.
+  if (ch->m_hThread.running()) stop_connect_thread(*ch);
   if (IsWindow(wnd)) ch->m_hPlayWnd = wnd;
   const long port = reopen_player(*ch);
   if (port < 0) return -1;

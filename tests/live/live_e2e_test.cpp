@@ -364,6 +364,18 @@ TEST_F(LiveE2E, SecondRealPlayTakesANewPort) {
   stop_promptly(0, {&a, &b}, "playing");
 }
 
+TEST_F(LiveE2E, RealPlayAgainWhileConnectingReturnsAtOnce) {
+  start();  // channel 5 has no route: the negotiation fails and is retried
+  channel(5).m_nReconnectDelay = 200;
+  ScopedHeadlessWindow w;
+  ASSERT_GE(RealPlay(handle_, 5, w.hwnd()), 0);
+  platform::sleep_ms(500);
+  const auto t0 = platform::tick_ms64();
+  EXPECT_GE(RealPlay(handle_, 5, w.hwnd()), 0);
+  EXPECT_LT(platform::tick_ms64() - t0, kStopGoalMs);
+  stop_promptly(5, {&w}, "retrying the negotiation");
+}
+
 TEST_F(LiveE2E, GuardsAndCallsWithoutSession) {
   route(0, "client-monitor-direct", 9);
   start();
