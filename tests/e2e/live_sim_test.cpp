@@ -272,6 +272,21 @@ TEST_P(E2eTcp, ControlLossRestartsTheChannel) {
   stop_promptly("playing after a restart");
 }
 
+// StopRealPlay tears the session down once: one TEARDOWN, and no send on a
+// connection the device has already closed after answering it.
+// Disabled: StopRealPlay calls TearDown twice (once under the session lock,
+// again on the session it moved out), and the second TEARDOWN goes out on
+// the answered connection, failing with a console line when the device has
+// closed it, or repeating the request (and its 300 ms answer wait) when not.
+TEST_P(E2eTcp, DISABLED_StopSendsOneTeardown) {
+  play_until_picture();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(StopRealPlay(handle_, ch()), 1);
+  const std::string console = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(console.find("send()"), std::string::npos) << console;
+  EXPECT_EQ(sim_->devices().log().stats(key()).teardowns, 1);
+}
+
 // A silent P2P device: 2134 after the time-out of the settings file, and
 // the channel is not negotiated again.
 TEST_P(E2eP2p, SilenceTimesOutWithoutRestart) {
