@@ -33,5 +33,5 @@ echo "soak: $program for $seconds s, seed $seed"
 # sanitizer build) fails it on leaked memory.
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$program" "$seconds" "$seed" "$dir"
 status=$?
-[ $status -eq 0 ] && echo "soak: passed" || echo "soak: FAILED ($status)" >&2
+[ $status -eq 0 ] || echo "soak.sh: FAILED ($status)" >&2
 exit $status

@@ -585,6 +585,12 @@ int run(const Options& o) {
     return show_alarm(o);
   }
 
+  // Live commands with the wrong number of arguments need no login.
+  const std::size_t n = o.args.size();
+  if ((cmd == "play" && n < 2) || (cmd == "record" && n != 3) || (cmd == "snapshot" && n != 2) ||
+      (cmd == "ptz" && (n < 2 || n > 6)))
+    return usage();
+
   const long h = login(o);
   if (h < 0) return fail("login of " + o.i2c + " failed");
   if (cmd == "login") {

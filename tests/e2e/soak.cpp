@@ -167,6 +167,10 @@ int main(int argc, char** argv) {
       platform::sleep_ms(200 + static_cast<int>(rng() % 600));
       const int d = static_cast<int>(rng() % kDevices);
       const int c = static_cast<int>(rng() % kChannelsPerDevice);
+      // A restart ends a recording; the client starts it again the way its
+      // file packing does, appending to the channel's file.
+      const auto& again = channels[rng() % channels.size()];
+      StartLocalRecord(again.handle, again.number, again.record.wstring().c_str());
       if (d == 2) {
         const orvsim::MediaFault faults[] = {orvsim::MediaFault::slice_missing,
                                              orvsim::MediaFault::slices_out_of_order,
