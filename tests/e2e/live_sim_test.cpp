@@ -48,14 +48,15 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
     saved_tuning_ = velmo::tuning();
     saved_p2p_ = velmo::p2p_timing();
     e2e::tune_for_loopback();
-    dir_ = fs::temp_directory_path() / ("e2e-" + std::to_string(platform::tick_ms64()) + "-" +
-                                        std::to_string(GetParam().channel));
-    fs::create_directories(dir_);
     // A phone number of this test's own: the device's settings folder is
     // named after it, and cases run side by side.
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const auto hash = std::hash<std::string>{}(std::string(info->test_suite_name()) + info->name());
     tel_ = "1390" + std::to_string(1000000 + hash % 9000000);
+    dir_ = fs::temp_directory_path() /
+           ("e2e-" + tel_ + "-" + std::to_string(platform::tick_ms64()) + "-" +
+            std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
+    fs::create_directories(dir_);
 
     auto fleet = orvsim::parse_fleet(std::string("device ") + kI2c + " " + tel_ +
                                      " pw\n"
