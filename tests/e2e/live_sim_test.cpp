@@ -3,12 +3,14 @@
 // and stream real H.264 over the type's own path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "control/auth.h"
 #include "e2e_support.h"
@@ -286,6 +288,48 @@ TEST_P(E2eTcp, DISABLED_StopSendsOneTeardown) {
   const std::string console = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(console.find("send()"), std::string::npos) << console;
   EXPECT_EQ(sim_->devices().log().stats(key()).teardowns, 1);
+}
+
+// Damaged frames from the device: the picture goes on (after a restart if
+// the session gives up on the stream) and the record file keeps only whole
+// frames the device really sent.
+TEST_P(E2eLive, DamagedFramesKeepThePictureAndWholeRecords) {
+  play_until_picture();
+  const auto loop = source();
+  ASSERT_TRUE(loop);
+  const fs::path rec = dir_ / "damaged.264";
+  ASSERT_EQ(StartLocalRecord(handle_, ch(), rec.wstring().c_str()), 1);
+  std::vector<orvsim::MediaFault> faults = {orvsim::MediaFault::no_signature,
+                                            orvsim::MediaFault::oversized_frame};
+  if (!GetParam().tcp) {
+    faults.push_back(orvsim::MediaFault::foreign_magic);
+    faults.push_back(orvsim::MediaFault::slices_out_of_order);
+    faults.push_back(orvsim::MediaFault::slice_missing);
+  }
+  for (const auto fault : faults) {
+    sim_->devices().inject(kI2c, ch(), fault);
+    ASSERT_TRUE(sim_->devices().log().wait_until(
+        [&](const auto& l) {
+          const auto done = l.stats(key()).faults;
+          return std::find(done.begin(), done.end(),
+                           std::string(orvsim::media_fault_name(fault))) != done.end();
+        },
+        5000))
+        << orvsim::media_fault_name(fault) << " was not carried out";
+    // A restart ends the recording: start it again, appending.
+    StartLocalRecord(handle_, ch(), rec.wstring().c_str());
+    const std::size_t shown = play_->picture_count();
+    EXPECT_TRUE(e2e::wait_pictures(play_.window(), shown + 5, 8000))
+        << "no picture after " << orvsim::media_fault_name(fault);
+  }
+  EXPECT_EQ(StopLoacalRecord(handle_, ch()), 1);
+  const auto check = e2e::check_record(rec, loop.get());
+  ASSERT_TRUE(check.whole) << check.error;
+  EXPECT_GT(check.frames, 0u);
+  EXPECT_EQ(check.first_type, 1);
+  EXPECT_EQ(check.foreign_frames, 0u);
+  EXPECT_EQ(e2e::count_messages(notify(), NOTIFY_P2P_TIMEOUT), 0u);
+  stop_promptly("playing after damaged frames");
 }
 
 // A silent P2P device: 2134 after the time-out of the settings file, and
