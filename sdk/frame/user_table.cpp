@@ -5,6 +5,7 @@
 
 #include "control/http.h"
 #include "platform/net.h"
+#include "ptz/ptz_protocol.h"
 
 namespace velmo {
 namespace {

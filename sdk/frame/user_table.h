@@ -21,6 +21,7 @@ inline constexpr int kUserCount = 16;
 inline constexpr int kChannelCount = 6;
 
 struct UserInfo;
+class CPTZProtocol;
 
 // The channel's listening TCP server. The media plane's listener (which also
 // accepts the device's connections) implements this; until then a plain
@@ -77,7 +78,7 @@ struct ChannelInfo {
   // Set when the caller stops the channel; wakes the connect thread's waits.
   platform::StopSignal m_bStop;
   int m_nReconnectDelay = 5000;
-  // The PTZ encoder (m_pPtz) joins with the PTZ export.
+  std::unique_ptr<CPTZProtocol> m_pPtz;  // the channel's PTZ encoder
   UserInfo* m_pUser;
   std::unique_ptr<LiveSession> m_pRtspManager;
   std::unique_ptr<ChannelListener> m_pListener;

@@ -65,3 +65,6 @@ BREVANTA_EXPORT int GetPublicAddrBySock(unsigned int sock, const wchar_t* server
 
 // Punched UDP paths to devices.
 #include "velmosdk_p2p.h"
+
+// Live play, recording, pictures, bit rate and PTZ.
+#include "velmosdk_live.h"

@@ -10,7 +10,6 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "ptz/ptz_protocol.h"
 #include "vidrane/vidrane.h"
 
 namespace velmo {

@@ -12,7 +12,6 @@
 
 namespace velmo {
 
-class CPTZProtocol;
 class CRtspManger;
 
 struct LiveChannelState {
@@ -22,8 +21,6 @@ struct LiveChannelState {
   // The channel's session pointer: the hand-off replaces it while callers
   // record, capture, read the bit rate or send PTZ through it.
   std::mutex session;
-  // The channel's PTZ encoder (PtzControl runs on the caller's thread).
-  std::unique_ptr<CPTZProtocol> ptz;
 };
 
 LiveChannelState& live_state(const ChannelInfo& channel);

@@ -139,7 +139,7 @@ int PtzControl(long loginHandle, long channel, int command, int valueA, int valu
   auto* s = live_session(*ch);
   if (!s) return 0;
   const PtzChannelState ptz{ch->m_wDecoderType, ch->m_wPtzProtocol, ch->m_nDecoderAddress,
-                            state.ptz};
+                            ch->m_pPtz};
   const std::string hex = EncodePtzCommand(ptz, command, valueA, valueB, valueC, valueD);
   if (hex.empty()) return 0;
   return s->SendPtzCommand(hex, static_cast<int>(channel));
