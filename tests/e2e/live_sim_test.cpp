@@ -160,10 +160,10 @@ class E2eLive : public ::testing::TestWithParam<TypeCase> {
   fs::path dir_;
   std::string tel_;
   fs::path settings_;
+  CUDP_CE::Timing saved_p2p_;
 
  private:
   velmo::ControlTuning saved_tuning_;
-  CUDP_CE::Timing saved_p2p_;
 };
 
 TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
@@ -348,6 +348,20 @@ TEST_P(E2eP2p, SilenceTimesOutWithoutRestart) {
   EXPECT_EQ(sim_->devices().negotiations().size(), negotiated);
   EXPECT_EQ(e2e::count_messages(notify(), NOTIFY_P2P_TIMEOUT), 1u);
   stop_promptly("after a P2P time-out");
+}
+
+// Stopping while the path is being punched, with the punching's own pauses
+// (register waits, pauses after addressed sends) rather than loopback ones.
+TEST_P(E2eP2p, StopWhilePunchingIsPrompt) {
+  velmo::p2p_timing() = saved_p2p_;
+  ASSERT_GE(RealPlay(handle_, ch(), play_.hwnd()), 0);
+  ASSERT_TRUE(
+      sim_->log().wait_until([](const auto& r) { return r.request.path == "/realtime"; }, 5000));
+  // Punching with these pauses takes seconds: no picture yet.
+  EXPECT_FALSE(e2e::wait_pictures(play_.window(), 1, 300));
+  stop_promptly("punching");
+  EXPECT_EQ(play_->picture_count(), 0u);
+  EXPECT_EQ(velmo::p2p_count(), 0u);
 }
 
 // Stopping while the channel sleeps before its restart.
