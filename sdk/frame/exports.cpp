@@ -50,6 +50,10 @@ void ReleaseMonitClientSDK() {
   std::lock_guard lock(g_life_mutex);
   set_auth_socket(nullptr);
   if (g_owned_table) {
+    // Live channels stop the way the caller would stop them, so their player
+    // streams close too; destroying a slot alone would leave those open.
+    for (long user = 0; user < kUserCount; ++user)
+      for (long channel = 0; channel < kChannelCount; ++channel) StopRealPlay(user, channel);
     // Exports fail their guard from here on; the slots then stop their
     // channels' threads, listeners and sessions.
     g_table.store(nullptr, std::memory_order_release);

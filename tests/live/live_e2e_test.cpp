@@ -364,6 +364,22 @@ TEST_F(LiveE2E, SecondRealPlayTakesANewPort) {
   stop_promptly(0, {&a, &b}, "playing");
 }
 
+TEST_F(LiveE2E, ReleaseWhilePlayingClosesThePlayerStream) {
+  TcpDevice device;
+  route(0, "client-monitor-direct", device.control_port());
+  start();
+  ScopedHeadlessWindow w;
+  const long port = play_until_picture(0, w, "client-monitor-direct");
+  ASSERT_GE(port, 0);
+  ReleaseMonitClientSDK();
+  // The stream is closed and its port free again for the next start.
+  EXPECT_FALSE(
+      Play264_InputData(port, stream_frame(0).data(), static_cast<DWORD>(stream_frame(0).size())));
+  const int again = take_play_port();
+  EXPECT_EQ(again, port);
+  release_play_port(again);
+}
+
 TEST_F(LiveE2E, RealPlayAgainWhileConnectingReturnsAtOnce) {
   start();  // channel 5 has no route: the negotiation fails and is retried
   channel(5).m_nReconnectDelay = 200;
