@@ -23,7 +23,7 @@ namespace {
 constexpr int kSliceMs = 20;            // longest wait before a stop is seen
 constexpr int kStreamAcceptMs = 10000;  // the device's second connection
 constexpr int kTearDownAnswerMs = 300;  // TEARDOWN's answer, for the log only
-constexpr int kP2pPollMs = 20;  // nothing on this path needs finer steps
+constexpr int kP2pPollMs = 20;          // nothing on this path needs finer steps
 constexpr int kAddrQueryTries = 6;
 constexpr int kAddrQueryWaitMs = 2000;
 
@@ -337,7 +337,7 @@ int CRtspManger::TearDown() {
     std::lock_guard lock(m_punchMutex);
     if (m_pPunching) m_pPunching->CancelMakeHole();
   }
-  if (m_nTransport != 1) return 0;
+  if (m_nTransport != 1 || m_bTearDownSent.exchange(true)) return 0;
   std::unique_lock lock(m_ctrlMutex, std::chrono::milliseconds(500));
   // Before the connection is up there is nothing to tear down on the device.
   if (!lock.owns_lock() || !m_bCtrlConnected || m_sock == INVALID_SOCKET) return 0;

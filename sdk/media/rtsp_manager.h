@@ -118,8 +118,9 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
   bool PublicAddress(SOCKET s, std::string& ip, int& port);
   bool HandleP2pDatagram(const char* data, int n, std::uint64_t& last_answer);
 
-  platform::StopSignal m_quit;   // torn down or deleted: no restart, wake every wait
-  std::timed_mutex m_ctrlMutex;  // the control connection and m_pRtsp
+  platform::StopSignal m_quit;               // torn down or deleted: no restart, wake every wait
+  std::atomic<bool> m_bTearDownSent{false};  // the device hears TEARDOWN once
+  std::timed_mutex m_ctrlMutex;              // the control connection and m_pRtsp
   bool m_bCtrlConnected = false;
   bool m_bP2pRegistered = false;
   mutable std::mutex m_streamMutex;  // m_pStream against the caller's thread

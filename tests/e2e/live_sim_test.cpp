@@ -277,11 +277,7 @@ TEST_P(E2eTcp, ControlLossRestartsTheChannel) {
 
 // StopRealPlay tears the session down once: one TEARDOWN, and no send on a
 // connection the device has already closed after answering it.
-// Disabled: StopRealPlay calls TearDown twice (once under the session lock,
-// again on the session it moved out), and the second TEARDOWN goes out on
-// the answered connection, failing with a console line when the device has
-// closed it, or repeating the request (and its 300 ms answer wait) when not.
-TEST_P(E2eTcp, DISABLED_StopSendsOneTeardown) {
+TEST_P(E2eTcp, StopSendsOneTeardown) {
   play_until_picture();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(StopRealPlay(handle_, ch()), 1);
