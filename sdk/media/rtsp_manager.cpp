@@ -242,7 +242,6 @@ bool CRtspManger::PlayTcp() {
   m_nStreamSession = answer->stream_session;
   lock.unlock();
 
-  auto stream = std::make_unique<CRtpStreamManager>(this);
   {
     std::lock_guard slock(m_streamMutex);
     m_pStream.reset();
@@ -255,7 +254,14 @@ bool CRtspManger::PlayTcp() {
     m_strLocalIP = local ? local->ip_text() : std::string();
     m_nLocalPort = 0;
   }
-  stream->m_nMode = 1;
+  StartStream(MakeStream(1));
+  Resume();
+  return true;
+}
+
+std::unique_ptr<CRtpStreamManager> CRtspManger::MakeStream(int mode) {
+  auto stream = std::make_unique<CRtpStreamManager>(this);
+  stream->m_nMode = mode;
   stream->m_strConnectType = m_strConnectType;
   stream->SetStreamSocket(std::exchange(m_sockStream, INVALID_SOCKET));
   stream->m_sockCtrl = m_sock;
@@ -268,14 +274,16 @@ bool CRtspManger::PlayTcp() {
   stream->m_hWnd = m_hWnd;
   stream->m_nPlayPort = m_pChannel ? m_pChannel->m_nPlayPort : -1;
   stream->m_decoderLimits = m_decoderLimits;
+  return stream;
+}
+
+void CRtspManger::StartStream(std::unique_ptr<CRtpStreamManager> stream) {
   {
-    std::lock_guard slock(m_streamMutex);
+    std::lock_guard lock(m_streamMutex);
     m_pStream = std::move(stream);
     m_pStream->ResumeThread();
   }
   m_nState.store(kStatePlaying);
-  Resume();
-  return true;
 }
 
 void CRtspManger::RunTcp() {
@@ -500,26 +508,10 @@ bool CRtspManger::PlayUdp() {
   }
   if (!m_bGotReply) return false;
 
-  auto manager = std::make_unique<CRtpStreamManager>(this);
-  manager->m_nMode = 0;
-  manager->SetAddress(m_strLocalIP.c_str(), m_nLocalPort, m_strPeerIP.c_str(), m_nStreamPort);
-  manager->m_strTel = m_strTel;
-  manager->m_nTimeOut = m_nRtpTimeOut;
-  manager->m_nHbInterval = m_nRtpHbInterval;
-  manager->m_nHoleMaxTry = m_nHoleMaxTry;
-  manager->m_nHoleInterval = m_nHoleInterval;
-  manager->SetStreamSocket(std::exchange(m_sockStream, INVALID_SOCKET));
-  manager->m_nMagic = m_nMagic;
-  manager->m_nSessionId = m_nStreamSession;
-  manager->m_sockCtrl = m_sock;
-  manager->m_strConnectType = m_strConnectType;
-  manager->m_hWnd = m_hWnd;
-  manager->m_nPlayPort = m_pChannel ? m_pChannel->m_nPlayPort : -1;
-  manager->m_decoderLimits = m_decoderLimits;
-  std::lock_guard lock(m_streamMutex);
-  m_pStream = std::move(manager);
-  m_pStream->ResumeThread();
-  m_nState.store(kStatePlaying);
+  auto receiver = MakeStream(0);
+  receiver->m_nHoleMaxTry = m_nHoleMaxTry;
+  receiver->m_nHoleInterval = m_nHoleInterval;
+  StartStream(std::move(receiver));
   return true;
 }
 

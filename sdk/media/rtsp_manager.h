@@ -109,6 +109,10 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
   void RunP2p();
   bool ConnectControl();
   bool PlayTcp();
+  // A stream receiver with the session's addresses, socket and tokens; mode 1
+  // is TCP, 0 is UDP. StartStream installs and starts it.
+  std::unique_ptr<CRtpStreamManager> MakeStream(int mode);
+  void StartStream(std::unique_ptr<CRtpStreamManager> stream);
   bool PlayUdp();
   bool Punch();
   bool ReadAnswer(std::string& header, int timeout_ms);
