@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the simulator with the demo fleet and
-# shows the client side at work against it. `./run.sh --serve` keeps the
-# simulator running afterwards until Ctrl-C.
+# the client `brevanta` on it, in a demo working folder under build/.
+#   ./run.sh            the client; without a display it runs under Xvfb with
+#                       --preview and saves a screenshot of the live desk
+#   ./run.sh --text     the SDK on the command line against the simulator (orvctl)
+#   ./run.sh --serve    the text demo, then keeps the simulator running
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
-serve=0
-[ "${1:-}" = "--serve" ] && serve=1
+mode=client
+case "${1:-}" in
+  --text) mode=text ;;
+  --serve) mode=serve ;;
+  "") ;;
+  *) echo "usage: ./run.sh [--text|--serve]"; exit 2 ;;
+esac
 
 scripts/deps.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -14,15 +22,17 @@ bin=build/bin
 fleet=sim/fleet/demo.fleet
 
 log=$(mktemp)
-"$bin/orvsim" --fleet "$fleet" >"$log" 2>&1 &
-sim_pid=$!
+pids=()
 cleanup() {
-  kill "$sim_pid" 2>/dev/null || true
-  wait "$sim_pid" 2>/dev/null || true
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   rm -f "$log"
 }
 trap cleanup EXIT
 
+"$bin/orvsim" --fleet "$fleet" >"$log" 2>&1 &
+sim_pid=$!
+pids+=("$sim_pid")
 for _ in $(seq 100); do
   grep -q "ready" "$log" && break
   kill -0 "$sim_pid" 2>/dev/null || { cat "$log"; echo "run.sh: orvsim did not start"; exit 1; }
@@ -32,22 +42,54 @@ echo "== orvsim with $fleet"
 cat "$log"
 http_port=$(sed -n 's/.*ready: http [0-9.]*:\([0-9]*\).*/\1/p' "$log" | head -1)
 
-if [ -x "$bin/orvctl" ] && [ -f tools/demo.sh ]; then
+if [ "$mode" != client ]; then
   echo
   echo "== the SDK against it (orvctl)"
   bash tools/demo.sh "$bin/orvctl" "$fleet" 127.0.0.1 "$http_port"
-elif [ -n "$http_port" ]; then
-  echo
-  echo "== an authentication request by hand"
-  exec 3<>"/dev/tcp/127.0.0.1/$http_port"
-  printf 'GET /query?i2c=100000000001&tel=13800000001 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' >&3
-  cat <&3
-  exec 3<&-
-  echo
+  if [ "$mode" = serve ]; then
+    echo "== serving; Ctrl-C stops"
+    tail -f "$log" &
+    pids+=("$!")
+    wait "$sim_pid"
+  fi
+  exit 0
 fi
 
-if [ $serve -eq 1 ]; then
-  echo "== serving; Ctrl-C stops"
-  tail -f "$log" &
-  wait "$sim_pid"
+# The demo working folder: the fleet's devices stored with their channels in
+# the play list, no login at start.
+work=$top/build/demo-workdir
+rm -rf "$work"
+"$bin/brevanta_demo" "$fleet" 127.0.0.1 "$http_port" "$work"
+echo "== brevanta in $work"
+
+display_works() {
+  [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1 && return 0
+  [ -n "${DISPLAY:-}" ] && [ -e "/tmp/.X11-unix/X${DISPLAY#*:}" ]
+}
+
+if display_works; then
+  "$bin/brevanta" --workdir "$work"
+  exit 0
 fi
+
+# No display: a virtual one, the preview pressed at start, a screenshot once
+# every pane of the first page has had time to show video (2 s apart).
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 50); do
+  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  sleep 0.1
+done
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin/brevanta" --workdir "$work" --preview \
+  >"$work/brevanta.log" 2>&1 &
+client_pid=$!
+pids=("$client_pid" "${pids[@]}")
+wait_seconds=${RUN_SCREENSHOT_AFTER:-30}
+echo "== no display: brevanta runs on Xvfb $display with --preview; screenshot in ${wait_seconds} s"
+sleep "$wait_seconds"
+kill -0 "$client_pid" 2>/dev/null || { cat "$work/brevanta.log"; echo "run.sh: brevanta ended early"; exit 1; }
+mkdir -p build/screens
+shot=$top/build/screens/run-live.png
+DISPLAY=$display import -window root "$shot"
+echo "screenshot: $shot"

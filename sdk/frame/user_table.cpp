@@ -1,5 +1,6 @@
 #include "frame/user_table.h"
 
+#include <cstdint>
 #include <mutex>
 #include <utility>
 
@@ -44,7 +45,21 @@ std::unique_ptr<ChannelListener> make_plain_listener() {
 }
 
 std::atomic<ListenerFactory> g_listener_factory{&make_plain_listener};
-std::atomic<int> g_last_error{0};
+// The code with the sequence number of its setting (high half): a thread
+// clears the global only while it still holds that thread's own code.
+std::atomic<std::uint64_t> g_last_error{0};
+std::atomic<std::uint32_t> g_error_sequence{0};
+
+struct ThreadError {
+  bool set = false;
+  int code = 0;
+  std::uint64_t packed = 0;
+};
+thread_local ThreadError t_last_error;
+
+std::uint64_t pack_error(std::uint32_t sequence, int code) {
+  return (std::uint64_t{sequence} << 32) | static_cast<std::uint32_t>(code);
+}
 
 std::shared_ptr<platform::Mutex> play_mutex() {
   static const std::shared_ptr<platform::Mutex> m =
@@ -150,11 +165,22 @@ int release_user(long login_handle) {
   return 1;
 }
 
+// Logins run side by side on the client's threads, each reading its own code;
+// the global serves a reader on a thread that set none.
 void set_last_error(int code) {
-  g_last_error.store(code);
+  const std::uint64_t packed = pack_error(g_error_sequence.fetch_add(1) + 1, code);
+  t_last_error = {true, code, packed};
+  g_last_error.store(packed);
 }
 int take_last_error() {
-  return g_last_error.exchange(0);
+  ThreadError& own = t_last_error;
+  if (own.set) {
+    own.set = false;
+    std::uint64_t expected = own.packed;
+    g_last_error.compare_exchange_strong(expected, 0);
+    return own.code;
+  }
+  return static_cast<int>(static_cast<std::uint32_t>(g_last_error.exchange(0)));
 }
 
 int take_play_port() {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <thread>
 
 #include "model/client_state.h"
 #include "model/config_files.h"
@@ -13,24 +16,25 @@ using model_test::TempDir;
 namespace {
 
 // Stands in for the SDK: devices known by id answer with a handle, the others
-// fail with their error code.
+// fail with their error code, kept per calling thread as the SDK keeps it.
 class FakeSdk : public DeviceLogin {
  public:
   long login(std::u16string_view server, int port, std::u16string_view device_id,
              std::u16string_view phone, std::u16string_view password, std::u16string_view extra,
              int timeout_s) override {
+    if (on_login) on_login(device_id);
     std::lock_guard lock(m);
     calls.push_back({std::u16string(server), port, std::u16string(device_id), std::u16string(phone),
                      std::u16string(password), std::u16string(extra), timeout_s});
     auto it = handles.find(std::u16string(device_id));
     if (it != handles.end()) return it->second;
     auto e = errors.find(std::u16string(device_id));
-    error = e == errors.end() ? 0 : e->second;
+    error[std::this_thread::get_id()] = e == errors.end() ? 0 : e->second;
     return -1;
   }
   int last_error() override {
     std::lock_guard lock(m);
-    return std::exchange(error, 0);
+    return std::exchange(error[std::this_thread::get_id()], 0);
   }
   long log_out(long handle) override {
     std::lock_guard lock(m);
@@ -49,7 +53,9 @@ class FakeSdk : public DeviceLogin {
   std::map<std::u16string, long> handles;
   std::map<std::u16string, int> errors;
   std::vector<long> logged_out;
-  int error = 0;
+  std::map<std::thread::id, int> error;
+  // Runs first in every login, on the caller's thread, without the lock.
+  std::function<void(std::u16string_view device_id)> on_login;
 };
 
 struct ModelServerTable : ::testing::Test {
@@ -314,6 +320,62 @@ TEST_F(ModelServerTable, StartupLoginOfStoredServers) {
   EXPECT_EQ(state->play_list.entries[0].server_index, 3);
   EXPECT_EQ(state->play_list.entries[1].name, u"门口");
   EXPECT_EQ(state->play_list.entries[1].channel_number, 2);
+}
+
+TEST_F(ModelServerTable, StoredLoginsRunSideBySideAndReportInTableOrder) {
+  constexpr int kServers = 20;
+  for (int i = 0; i < kServers; ++i) {
+    put_server(i, id_of(i), 1);
+    sdk.handles[id_of(i)] = i;
+  }
+  // The first server fails last, the later ones first.
+  sdk.handles.erase(id_of(0));
+  sdk.handles.erase(id_of(17));
+  sdk.handles.erase(id_of(18));
+  sdk.errors = {{id_of(0), 20503}, {id_of(17), 20404}, {id_of(18), 7}};
+
+  std::mutex m;
+  std::condition_variable cv;
+  int started = 0, in_flight = 0, max_in_flight = 0, finished = 0, pumps = 0;
+  bool gave_up = false, last_first = false, pumped = false;
+  const auto wait = [&](std::unique_lock<std::mutex>& lock, auto pred) {
+    return cv.wait_for(lock, std::chrono::seconds(3), pred);
+  };
+  sdk.on_login = [&](std::u16string_view id) {
+    std::unique_lock lock(m);
+    ++started;
+    max_in_flight = std::max(max_in_flight, ++in_flight);
+    cv.notify_all();
+    // One after another, the first login would wait here for its own deadline.
+    if (!gave_up && !wait(lock, [&] { return started >= 16; })) gave_up = true;
+    if (id == id_of(0)) {
+      last_first = wait(lock, [&] { return finished == kServers - 1; });
+      pumped = wait(lock, [&] { return pumps > 0; });
+    }
+    --in_flight;
+    ++finished;
+    cv.notify_all();
+  };
+  const auto gui = std::this_thread::get_id();
+  bool pump_elsewhere = false;
+  login_stored_servers(*state, sdk, messages, [&] {
+    pump_elsewhere |= std::this_thread::get_id() != gui;
+    std::lock_guard lock(m);
+    ++pumps;
+    cv.notify_all();
+  });
+  EXPECT_FALSE(gave_up);
+  EXPECT_EQ(max_in_flight, 16);  // the SDK's login slots
+  EXPECT_TRUE(last_first);
+  EXPECT_TRUE(pumped);
+  EXPECT_FALSE(pump_elsewhere);
+  EXPECT_EQ(sdk.calls.size(), std::size_t{kServers});
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{u"设备:dev0鉴权服务器忙",
+                                         u"设备:dev17序列号，手机号不匹配，或设备不在线",
+                                         u"由于网络原因或ORV忙, 注册失败!"}));
+  EXPECT_EQ(state->servers.servers[19].login_handle, 19);
+  EXPECT_EQ(state->servers.servers[18].login_handle, -1);
 }
 
 TEST_F(ModelServerTable, ReloginKeepsNamesAndRunsOnItsOwnThread) {

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <thread>
 
 #include "control/http.h"
 #include "morvic/morvic.h"
@@ -74,6 +75,26 @@ TEST_F(SdkSim, ConnectAndSendFailuresHaveTheirCodes) {
   sim_->faults().next(Fault::Drop());
   EXPECT_EQ(login(), -1);
   EXPECT_EQ(_GetLastErrorCode(), 20003);
+
+  // Two threads fail at once; each reads only after both failed, and gets its own code.
+  std::promise<void> failed[2];
+  std::shared_future<void> both[2] = {failed[0].get_future().share(),
+                                      failed[1].get_future().share()};
+  int codes[2] = {-1, -1};
+  auto fail = [&](int self, auto&& attempt) {
+    EXPECT_EQ(attempt(), -1) << self;
+    failed[self].set_value();
+    EXPECT_EQ(both[1 - self].wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    codes[self] = _GetLastErrorCode();
+  };
+  std::thread unknown(fail, 0, [&] { return login("nobody", "1"); });
+  std::thread refused(fail, 1,
+                      [&] { return Login("127.0.0.1", dead_port, kI2c, kTel, kPasswd, "", 2); });
+  unknown.join();
+  refused.join();
+  EXPECT_EQ(codes[0], 20404);
+  EXPECT_EQ(codes[1], 20002);
+  EXPECT_EQ(_GetLastErrorCode(), 0);  // each code was read once
 }
 
 TEST_F(SdkSim, WideLoginConvertsItsText) {

@@ -1,10 +1,12 @@
 #include "model/client_state.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include "model/config_files.h"
 #include "model/users.h"
+#include "platform/event.h"
 #include "platform/files.h"
 
 namespace model {
@@ -21,6 +23,10 @@ bool valid_id(const ServerTable& t, int id) {
   return s < kMaxServers && k < kChannelsPerServer && t.servers[s].used() &&
          t.servers[s].channels[k].channel_index >= 0;
 }
+
+// The SDK's login slots; more logins at once would only fail.
+constexpr std::size_t kLoginSlots = 16;
+constexpr int kLoginPumpMs = 50;
 
 // Copies the ids into the play list in order; false when more than 512 were given.
 bool rebuild_locked(ClientState& st, const std::vector<int>& ids) {
@@ -294,15 +300,59 @@ bool delete_server(ClientState& state, int index, bool in_use, DeviceLogin& sdk,
   return true;
 }
 
-void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages) {
-  for (const LoginRequest& r : login_requests(state)) {
-    const long handle = do_login(sdk, r);
-    if (handle >= 0) {
+void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages,
+                          const std::function<void()>& pump) {
+  const std::vector<LoginRequest> requests = login_requests(state);
+  struct Result {
+    long handle = -1;
+    int error = 0;
+  };
+  std::vector<Result> results(requests.size());
+  std::atomic<std::size_t> next{0};
+  // Each worker reads its error right after its own login: the SDK keeps it per thread.
+  auto work = [&] {
+    for (;;) {
+      const std::size_t i = next.fetch_add(1);
+      if (i >= requests.size()) return;
+      results[i].handle = do_login(sdk, requests[i]);
+      if (results[i].handle < 0) results[i].error = sdk.last_error();
+    }
+  };
+
+  const std::size_t count = std::min<std::size_t>(requests.size(), kLoginSlots);
+  std::atomic<std::size_t> running{0};
+  platform::Event all_done(true, false);
+  std::vector<std::unique_ptr<platform::Thread>> workers;
+  for (std::size_t w = 0; w < count; ++w) {
+    auto t = std::make_unique<platform::Thread>();
+    running.fetch_add(1);
+    if (!t->create([&] {
+          work();
+          if (running.fetch_sub(1) == 1) all_done.set();
+        })) {
+      running.fetch_sub(1);
+      break;
+    }
+    workers.push_back(std::move(t));
+  }
+  if (workers.empty()) {
+    work();  // no thread to be had: one after another, as before
+  } else {
+    for (auto& t : workers) t->resume();
+    // The splash stays painted while the workers wait on unreachable servers.
+    while (!all_done.wait(kLoginPumpMs))
+      if (pump) pump();
+    for (auto& t : workers) t->join();
+  }
+
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const LoginRequest& r = requests[i];
+    if (results[i].handle >= 0) {
       std::lock_guard lock(state.table_mutex);
-      apply_login(state, r, handle, true);
+      apply_login(state, r, results[i].handle, true);
       continue;
     }
-    const auto text = login_error_text(sdk.last_error());
+    const auto text = login_error_text(results[i].error);
     if (text.empty())
       messages.info(kLoginFailed);
     else

@@ -108,9 +108,12 @@ bool delete_server(ClientState& state, int index, bool in_use, DeviceLogin& sdk,
 
 // ---- log-in of stored servers ----
 
-// Start-up: logs every used server in, one message per failed server, and puts
-// their listed channels into the play list.
-void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages);
+// Start-up: logs every used server in, up to 16 side by side on worker threads,
+// then gives one message per failed server in table order and puts their
+// listed channels into the play list. pump runs on the calling thread about
+// every 50 ms while the logins go on.
+void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages,
+                          const std::function<void()>& pump = {});
 // The periodic re-login: the logins run without the table lock, their results
 // are stored under it. Failures change nothing. A set stop flag ends the pass
 // before the next server.

@@ -1,0 +1,37 @@
+// brevanta [--workdir DIR] [--preview]
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "controls/skin.h"
+#include "tavimor_app.h"
+
+int main(int argc, char** argv) {
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("brevanta"));
+  QApplication::setApplicationVersion(QStringLiteral("1.0"));
+  skin::apply_application_font();
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Brevanta, the surveillance client for mobile video recorders."));
+  parser.addHelpOption();
+  QCommandLineOption workdir(QStringLiteral("workdir"),
+                             QStringLiteral("Working folder holding the configuration files "
+                                            "(default: the current directory)."),
+                             QStringLiteral("DIR"));
+  QCommandLineOption preview(QStringLiteral("preview"),
+                             QStringLiteral("Start the preview of the play list once the main "
+                                            "window is up (for unattended video walls)."));
+  parser.addOption(workdir);
+  parser.addOption(preview);
+  parser.process(qapp);
+
+  AppOptions options;
+  if (parser.isSet(workdir)) options.working_folder = parser.value(workdir).toStdString();
+  options.preview = parser.isSet(preview);
+
+  CTavimorApp app(options);
+  if (app.InitInstance()) app.Run();
+  app.ExitInstance();
+  return 0;
+}

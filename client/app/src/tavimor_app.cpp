@@ -1,0 +1,109 @@
+#include "tavimor_app.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <system_error>
+
+#include "controls/skin.h"
+#include "model/user_dialogs.h"
+#include "model/users.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "ui/login_dialogs.h"
+#include "velmosdk.h"
+
+CTavimorApp::CTavimorApp(AppOptions options, model::MessageSink* messages)
+    : options_(std::move(options)), messages_(messages ? *messages : qt_messages_) {}
+
+CTavimorApp::~CTavimorApp() {
+  main_.reset();
+  splash_.reset();
+  ExitInstance();
+}
+
+void CTavimorApp::install_pictures() {
+  // The pictures the windows load from the working folder come with the
+  // program; ones already there are kept.
+  const std::filesystem::path from = skin::folder().toStdString();
+  const std::filesystem::path to = state_.working_folder / "res";
+  std::error_code ec;
+  for (const char* name : {"maindlgbk.bmp", "logo.bmp", "NoSignal1.bmp", "NoSignal2.bmp"}) {
+    if (!std::filesystem::exists(from / name, ec) || std::filesystem::exists(to / name, ec))
+      continue;
+    std::filesystem::create_directories(to, ec);
+    std::filesystem::copy_file(from / name, to / name, ec);
+  }
+}
+
+bool CTavimorApp::run_login() {
+  const model::UserFiles files(state_.working_folder);
+  model::UserDialogs controller(files, state_.user, messages_);
+  switch (model::startup_login(files, state_.user)) {
+    case model::StartupLogin::kNone:
+      return true;
+    case model::StartupLogin::kLogin: {
+      state_.startup_login_mode = 0;
+      ui::CDlgLogin dialog(controller);
+      return dialog.exec() == QDialog::Accepted;
+    }
+    case model::StartupLogin::kFirstLogin: {
+      state_.startup_login_mode = 1;
+      platform::write_owner_only(files.admin_path(), {});
+      ui::CFirstLogin dialog(controller);
+      return dialog.exec() == QDialog::Accepted;
+    }
+  }
+  return false;
+}
+
+bool CTavimorApp::InitInstance() {
+  sdk_started_ = true;
+  if (!InitMonitClientSDK()) messages_.info(u"初始化SDK失败！");
+
+  std::error_code ec;
+  state_.working_folder =
+      options_.working_folder.empty() ? std::filesystem::current_path(ec) : options_.working_folder;
+  if (ec) {
+    messages_.info(u"无法获取当前目录!");
+    state_.working_folder.clear();
+  }
+  install_pictures();
+  if (!run_login()) return false;
+
+  splash_ = std::make_unique<COrvClnInit>(state_.working_folder);
+  splash_->show();
+  splash_shown_ = true;
+  QCoreApplication::processEvents();
+
+  state_.drives.drives = platform::recording_drives();
+
+  main_ = std::make_unique<ui::CTavimorDlg>(state_, messages_, sdk_);
+  qt_messages_.set_parent(main_.get());
+  main_->Initialise(
+      [this] {
+        if (splash_) splash_->close();
+      },
+      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  main_->show();
+  if (options_.preview) {
+    QTimer::singleShot(0, main_.get(), [this] {
+      if (main_) main_->OnPreview();
+    });
+  }
+  return true;
+}
+
+int CTavimorApp::Run() {
+  if (!main_) return 0;
+  const int result = main_->exec();
+  splash_.reset();
+  main_.reset();
+  return result;
+}
+
+void CTavimorApp::ExitInstance() {
+  if (!sdk_started_ || released_) return;
+  released_ = true;
+  ReleaseMonitClientSDK();
+}

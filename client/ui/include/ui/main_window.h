@@ -1,0 +1,143 @@
+// CTavimorDlg: the operator's desk. The split-screen video area on the left,
+// the side panel with the device tree or the PTZ pad, the sliders, the lights,
+// the bit-rate display and the row of command buttons. It owns the layout, the
+// preview of the play list, the timers and the stop-all operation; the panes
+// are CMyOutput windows.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "model/client_state.h"
+#include "model/desk.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "ui/output_pane.h"
+
+class QComboBox;
+class QMenu;
+class QTimer;
+class QTreeWidgetItem;
+class QWidget;
+class CBMPButton;
+class CBitmapSlider;
+class CBitmapTree;
+class CDigitDisplay;
+class CLedIndicator;
+
+namespace ui {
+
+class CTavimorDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Timer ids of the desk and their periods in ms.
+  enum TimerId : int {
+    kCycleTimer = 1,
+    kPlanTimer = 2,
+    kTimeSyncTimer = 3,
+    kDiskTimer = 4,
+    kPackTimer = 5,
+    kReloginTimer = 16,
+    kBitRateTimer = 1052704,
+  };
+  static constexpr int kPanelWidth = 300;
+  static constexpr int kBottomHeight = 104;
+  // Between two panes of the first page.
+  static constexpr int kPaneStartPauseMs = 2000;
+
+  CTavimorDlg(model::ClientState& state, model::MessageSink& messages, model::DeviceLogin& sdk,
+              QWidget* parent = nullptr);
+  ~CTavimorDlg() override;
+
+  // The initialisation: the working folder and drives are in the state already.
+  // close_splash ends the splash window; pump keeps it painted while the stored
+  // servers log in.
+  void Initialise(const std::function<void()>& close_splash, const std::function<void()>& pump);
+
+  CMyOutput* Pane(int i) const { return panes_.at(static_cast<std::size_t>(i)); }
+  const model::DeskState& Desk() const { return desk_; }
+  // The video area: panes are laid out inside it.
+  model::Rect VideoArea() const;
+  // Milliseconds between the panes of a preview (tests shorten it).
+  void SetPaneStartPause(int ms) { pane_pause_ms_ = ms; }
+  // True while the preview thread starts or stops panes.
+  bool PreviewBusy() const { return preview_thread_.running(); }
+  bool TimerActive(int id) const;
+
+  // Commands, each with its rights check.
+  void OnPreview();
+  void OnExit();
+  void OnAbout();
+  void SelectLayout(int page_size);
+  void SelectPane(int pane);
+  // Ends cycling, sound, every pane's view and recording (any state).
+  void StopAll();
+  void FillDeviceTree();
+
+ signals:
+  // The preview thread finished its pass (start or stop).
+  void previewPassDone();
+
+ protected:
+  // Enter and Escape do nothing on the desk.
+  void accept() override {}
+  void reject() override {}
+  void closeEvent(QCloseEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  void build_controls();
+  void place_controls();
+  void apply_layout(int page_size, int first);
+  void start_timer(int id, int period_ms);
+  void stop_timer(int id);
+  void on_timer(int id);
+  void show_panel(bool ptz);
+  bool guard(std::uint32_t right);
+  void preview_done(bool started);
+  void stop_preview_thread();
+  void stop_panes();
+
+  model::ClientState& state_;
+  model::MessageSink& messages_;
+  model::DeviceLogin& sdk_;
+  model::DeskState desk_;
+  bool exiting_ = false;
+  int pane_pause_ms_ = kPaneStartPauseMs;
+  bool bit_rate_on_ = true;
+
+  std::array<CMyOutput*, model::kPanes> panes_{};
+  QWidget* video_ = nullptr;
+  CBMPButton* preview_button_ = nullptr;
+  QComboBox* layout_combo_ = nullptr;
+  QComboBox* delay_combo_ = nullptr;
+  CBitmapTree* tree_ = nullptr;
+  QWidget* ptz_group_ = nullptr;
+  QWidget* sliders_ = nullptr;
+  std::array<CBitmapSlider*, 5> slider_{};
+  CDigitDisplay* bit_rate_ = nullptr;
+  std::array<CLedIndicator*, model::kPanes> record_lights_{};
+  std::array<CLedIndicator*, model::kPanes> alarm_lights_{};
+  QWidget* lights_ = nullptr;
+  QWidget* commands_ = nullptr;
+  QMenu* system_menu_ = nullptr;
+  CBMPButton* system_button_ = nullptr;
+  std::map<int, QTimer*> timers_;
+
+  // The preview thread starts the first page (panes kPaneStartPauseMs apart)
+  // or stops every pane; the SDK calls may wait on the network.
+  platform::Thread preview_thread_;
+  std::atomic<bool> preview_stop_{false};
+  platform::Event preview_wake_{true, false};
+};
+
+}  // namespace ui

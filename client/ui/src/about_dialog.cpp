@@ -1,0 +1,57 @@
+#include "ui/about_dialog.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ui {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("关于 Brevanta"));
+
+  auto* top = new QHBoxLayout;
+  top->setSpacing(16);
+  // The icon is drawn at build time; a program run from elsewhere has none.
+  QPixmap icon(QCoreApplication::applicationDirPath() + QStringLiteral("/res/icon.png"));
+  if (!icon.isNull()) {
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("icon"));
+    picture->setPixmap(icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    picture->setAlignment(Qt::AlignTop);
+    top->addWidget(picture);
+  }
+
+  auto* lines = new QVBoxLayout;
+  lines->setSpacing(8);
+  auto* version = new QLabel(QStringLiteral("Brevanta 版本 1.0"), this);
+  QFont bold = version->font();
+  bold.setBold(true);
+  version->setFont(bold);
+  lines->addWidget(version);
+  lines->addWidget(new QLabel(QStringLiteral("移动视频监控客户端"), this));
+  lines->addWidget(new QLabel(QStringLiteral("© 2026 Brevanta 开发组"), this));
+  lines->addStretch(1);
+  top->addLayout(lines, 1);
+
+  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  ok->setObjectName(QStringLiteral("ok"));
+  ok->setMinimumWidth(80);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(24, 20, 24, 16);
+  outer->addLayout(top, 1);
+  outer->addSpacing(12);
+  outer->addLayout(buttons);
+  outer->activate();
+  setFixedSize(sizeHint().expandedTo(QSize(340, 170)));
+}
+
+}  // namespace ui

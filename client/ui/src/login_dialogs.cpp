@@ -1,0 +1,149 @@
+#include "ui/login_dialogs.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "ui/message_box.h"
+
+namespace ui {
+namespace {
+
+QLineEdit* make_edit(QWidget* parent, const char* name, bool password) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  // The user files keep 20 units per field; longer names must still reach the
+  // controller so it can refuse them with its message.
+  edit->setMaxLength(static_cast<int>(model::kFieldUnits));
+  if (password) edit->setEchoMode(QLineEdit::Password);
+  return edit;
+}
+
+QPushButton* make_button(QWidget* parent, const QString& text, const char* name) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setMinimumWidth(80);
+  return button;
+}
+
+QFormLayout* make_form() {
+  auto* form = new QFormLayout;
+  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setHorizontalSpacing(10);
+  form->setVerticalSpacing(12);
+  return form;
+}
+
+// Lays out the form above a right-aligned OK/cancel row and fixes the size,
+// never smaller than the content (fonts differ between desktops).
+QPushButton* finish(QDialog* dialog, QFormLayout* form, const QString& cancel_text, QSize minimum) {
+  auto* ok = make_button(dialog, QStringLiteral("确定"), "ok");
+  auto* cancel = make_button(dialog, cancel_text, "cancel");
+  ok->setDefault(true);
+  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+
+  auto* outer = new QVBoxLayout(dialog);
+  outer->setContentsMargins(24, 20, 24, 16);
+  outer->addLayout(form);
+  outer->addStretch(1);
+  outer->addSpacing(12);
+  outer->addLayout(buttons);
+
+  outer->activate();
+  QSize size = dialog->sizeHint().expandedTo(minimum);
+  if (outer->hasHeightForWidth())
+    size.setHeight(std::max(size.height(), outer->totalHeightForWidth(size.width())));
+  dialog->setFixedSize(size);
+  return ok;
+}
+
+}  // namespace
+
+CFirstLogin::CFirstLogin(model::UserDialogs& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller) {
+  setWindowTitle(QStringLiteral("您是首次进入该系统，请填写登录信息"));
+  name_ = make_edit(this, "name", false);
+  password_ = make_edit(this, "password", true);
+  confirm_ = make_edit(this, "confirm", true);
+
+  auto* note = new QLabel(
+      QStringLiteral("1～12个字符 （注意：你是作为管理员登录，管理员名字一经注册不可修改）"), this);
+  note->setObjectName(QStringLiteral("note"));
+  note->setWordWrap(true);
+
+  auto* form = make_form();
+  form->addRow(QStringLiteral("登录名："), name_);
+  form->addRow(QString(), note);
+  form->addRow(QStringLiteral("密码："), password_);
+  form->addRow(QStringLiteral("确认密码："), confirm_);
+
+  auto* ok = finish(this, form, QStringLiteral("取消"), QSize(420, 260));
+  connect(ok, &QPushButton::clicked, this, &CFirstLogin::ok_clicked);
+  name_->setFocus();
+}
+
+void CFirstLogin::ok_clicked() {
+  if (controller_.first_login(u16(name_->text()), u16(password_->text()), u16(confirm_->text())))
+    accept();
+}
+
+void CFirstLogin::reject() {
+  controller_.first_login_cancel();
+  QDialog::reject();
+}
+
+CDlgLogin::CDlgLogin(model::UserDialogs& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller), choices_(controller.login_choices()) {
+  setWindowTitle(QStringLiteral("登录"));
+  user_ = new QComboBox(this);
+  user_->setObjectName(QStringLiteral("user"));
+  for (const auto& choice : choices_) user_->addItem(qs(choice));
+  user_->setCurrentIndex(0);
+  password_ = make_edit(this, "password", true);
+
+  auto* form = make_form();
+  form->addRow(QStringLiteral("用户名："), user_);
+  form->addRow(QStringLiteral("密码："), password_);
+
+  auto* ok = finish(this, form, QStringLiteral("取消"), QSize(360, 170));
+  connect(ok, &QPushButton::clicked, this, &CDlgLogin::ok_clicked);
+  user_->setFocus();
+}
+
+void CDlgLogin::ok_clicked() {
+  if (controller_.login(choices_, user_->currentIndex(), u16(password_->text()))) accept();
+}
+
+CDlgLockPwd::CDlgLockPwd(model::UserDialogs& controller, QWidget* parent)
+    : QDialog(parent), controller_(controller) {
+  setWindowTitle(QStringLiteral("解锁屏幕"));
+  name_ = make_edit(this, "name", false);
+  password_ = make_edit(this, "password", true);
+
+  auto* form = make_form();
+  form->addRow(QStringLiteral("用户名:"), name_);
+  form->addRow(QStringLiteral("密  码:"), password_);
+
+  auto* ok = finish(this, form, QStringLiteral("退出"), QSize(360, 170));
+  connect(ok, &QPushButton::clicked, this, &CDlgLockPwd::ok_clicked);
+  name_->setFocus();
+}
+
+void CDlgLockPwd::ok_clicked() {
+  if (controller_.unlock(u16(name_->text()), u16(password_->text()))) accept();
+}
+
+}  // namespace ui

@@ -1,0 +1,626 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+#include "controls/bitmap_slider.h"
+#include "controls/bitmap_tree.h"
+#include "controls/bmp_button.h"
+#include "controls/color_static.h"
+#include "controls/digit_display.h"
+#include "controls/led.h"
+#include "controls/skin.h"
+#include "model/users.h"
+#include "ui/about_dialog.h"
+#include "ui/message_box.h"
+#include "velmosdk.h"
+#include "vidrane/vidrane.h"
+
+namespace ui {
+namespace {
+
+constexpr int kButtonWidth = 92;
+constexpr int kButtonHeight = 30;
+
+QString id_name(int id) {
+  return QString::number(id);
+}
+
+CBMPButton* make_button(QWidget* parent, int id, const QString& caption) {
+  auto* b = new CBMPButton(caption, parent);
+  b->setObjectName(id_name(id));
+  b->setFocusPolicy(Qt::TabFocus);
+  b->setAutoDefault(false);
+  b->setDefault(false);
+  return b;
+}
+
+struct SliderRow {
+  int id;
+  const char16_t* label;
+  int max;
+  int value;
+};
+// Brightness, contrast, saturation, hue and volume at their defaults.
+constexpr std::array<SliderRow, 5> kSliders{{{1083, u"亮  度", 255, 127},
+                                             {1022, u"对比度", 255, 67},
+                                             {1023, u"饱和度", 127, 64},
+                                             {1024, u"色  度", 127, 0},
+                                             {1025, u"音  量", 100, 50}}};
+
+struct PtzButton {
+  int id;
+  const char16_t* caption;
+  const char16_t* tooltip;
+};
+constexpr std::array<PtzButton, 11> kPtzButtons{{{1012, u"^", u""},
+                                                 {1011, u"V", u""},
+                                                 {1010, u"<", u""},
+                                                 {1013, u">", u""},
+                                                 {1526, u"", u""},
+                                                 {1017, u"远", u"景深拖远"},
+                                                 {1014, u"近", u"景深拖近"},
+                                                 {1018, u"缩", u"焦距增大"},
+                                                 {1015, u"伸", u"焦距减小"},
+                                                 {1019, u"小", u"光圈增大"},
+                                                 {1016, u"大", u"光圈减小"}}};
+
+QString text(const char16_t* s) {
+  return QString::fromUtf16(s);
+}
+
+}  // namespace
+
+CTavimorDlg::CTavimorDlg(model::ClientState& state, model::MessageSink& messages,
+                         model::DeviceLogin& sdk, QWidget* parent)
+    : QDialog(parent), state_(state), messages_(messages), sdk_(sdk) {
+  setObjectName(QStringLiteral("CTavimorDlg"));
+  setWindowTitle(QStringLiteral("Brevanta"));
+  setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  const QPixmap icon = skin::picture(QStringLiteral("icon.png"));
+  if (!icon.isNull()) setWindowIcon(QIcon(icon));
+  build_controls();
+}
+
+CTavimorDlg::~CTavimorDlg() {
+  stop_preview_thread();
+  for (auto& [id, t] : timers_) t->stop();
+  stop_panes();
+}
+
+// ---- building ----
+
+void CTavimorDlg::build_controls() {
+  video_ = new QWidget(this);
+  video_->setObjectName(QStringLiteral("video"));
+  video_->setAttribute(Qt::WA_NoSystemBackground);
+  for (int i = 0; i < model::kPanes; ++i) {
+    auto* pane = new CMyOutput(i, state_, video_);
+    pane->hide();
+    connect(pane, &CMyOutput::leftPressed, this, &CTavimorDlg::SelectPane);
+    panes_[static_cast<std::size_t>(i)] = pane;
+  }
+
+  // The system menu: the window manager's own is out of reach, so the desk
+  // carries it (also on Alt+Space).
+  system_menu_ = new QMenu(this);
+  system_menu_->setObjectName(QStringLiteral("systemMenu"));
+  system_menu_->addAction(QStringLiteral("最小化"), this, [this] {
+    if (guard(model::rights::kExit)) showMinimized();
+  });
+  system_menu_->addAction(QStringLiteral("关闭"), this, [this] { OnExit(); });
+  system_menu_->addSeparator();
+  QAction* about =
+      system_menu_->addAction(QStringLiteral("关于 Tavimor(&A)..."), this, [this] { OnAbout(); });
+  about->setObjectName(QStringLiteral("16"));
+  system_button_ = new CBMPButton(QStringLiteral("≡"), this);
+  system_button_->setObjectName(QStringLiteral("systemMenuButton"));
+  system_button_->setToolTip(QStringLiteral("系统菜单"));
+  connect(system_button_, &QPushButton::clicked, this, [this] {
+    system_menu_->popup(system_button_->mapToGlobal(QPoint(0, system_button_->height())));
+  });
+
+  // Side panel.
+  auto* ptz_switch = make_button(this, 1552, QStringLiteral("云台控制"));
+  ptz_switch->setToolTip(QStringLiteral("云台控制"));
+  connect(ptz_switch, &QPushButton::clicked, this, [this] { show_panel(true); });
+  auto* tree_switch = make_button(this, 1553, QStringLiteral("服务器列表"));
+  tree_switch->setToolTip(QStringLiteral("服务器列表"));
+  connect(tree_switch, &QPushButton::clicked, this, [this] { show_panel(false); });
+
+  tree_ = new CBitmapTree(this);
+  tree_->setObjectName(id_name(1554));
+
+  ptz_group_ = new QWidget(this);
+  ptz_group_->setObjectName(QStringLiteral("ptz"));
+  for (const auto& b : kPtzButtons) {
+    auto* button = make_button(ptz_group_, b.id, text(b.caption));
+    if (*b.tooltip) button->setToolTip(text(b.tooltip));
+  }
+  ptz_group_->hide();
+
+  sliders_ = new QWidget(this);
+  sliders_->setObjectName(QStringLiteral("sliders"));
+  for (std::size_t i = 0; i < kSliders.size(); ++i) {
+    auto* label = new CColorStatic(sliders_);
+    label->setText(text(kSliders[i].label));
+    label->setObjectName(QStringLiteral("label%1").arg(kSliders[i].id));
+    auto* s = new CBitmapSlider(sliders_);
+    s->setObjectName(id_name(kSliders[i].id));
+    s->setOrientation(Qt::Horizontal);
+    s->setRange(0, kSliders[i].max);
+    s->setValue(kSliders[i].value);
+    slider_[i] = s;
+  }
+  make_button(sliders_, 1020, QStringLiteral("默认值"));
+
+  bit_rate_ = new CDigitDisplay(this);
+  bit_rate_->setObjectName(QStringLiteral("bitRate"));
+
+  // Lights.
+  lights_ = new QWidget(this);
+  lights_->setObjectName(QStringLiteral("lights"));
+  auto* rec_label = new CColorStatic(lights_);
+  rec_label->setObjectName(QStringLiteral("recordLightsLabel"));
+  rec_label->setText(QStringLiteral("录像"));
+  auto* alarm_label = new CColorStatic(lights_);
+  alarm_label->setObjectName(QStringLiteral("alarmLightsLabel"));
+  alarm_label->setText(QStringLiteral("报警"));
+  for (int i = 0; i < model::kPanes; ++i) {
+    auto* r = new CLedIndicator(lights_);
+    r->setObjectName(id_name(1026 + i));
+    r->SetOnColor(QColor(230, 40, 40));
+    r->setToolTip(QStringLiteral("%1").arg(i + 1));
+    record_lights_[static_cast<std::size_t>(i)] = r;
+    auto* a = new CLedIndicator(lights_);
+    a->setObjectName(id_name(1042 + i));
+    a->SetOnColor(QColor(250, 180, 20));
+    a->setToolTip(QStringLiteral("%1").arg(i + 1));
+    alarm_lights_[static_cast<std::size_t>(i)] = a;
+  }
+
+  // Command row, in tab order; the lock disables what comes before it.
+  commands_ = new QWidget(this);
+  commands_->setObjectName(QStringLiteral("commands"));
+  preview_button_ = make_button(commands_, 1087, QStringLiteral("预览"));
+  connect(preview_button_, &QPushButton::clicked, this, &CTavimorDlg::OnPreview);
+  struct Command {
+    int id;
+    const char16_t* caption;
+    std::uint32_t right;  // 0: none
+  };
+  // Their windows come with the tools; the rights are checked already.
+  constexpr std::array<Command, 7> kCommands{{{1081, u"录像", model::rights::kManualRecord},
+                                              {1084, u"抓图", model::rights::kSnapshot},
+                                              {1085, u"视频回放", 0},
+                                              {1021, u"事件日志", model::rights::kEventLog},
+                                              {1089, u"系统配置", 0},
+                                              {1079, u"语音对讲", model::rights::kTalkback},
+                                              {1080, u"布防/撤防", 0}}};
+  for (const auto& c : kCommands) {
+    auto* b = make_button(commands_, c.id, text(c.caption));
+    if (c.right) connect(b, &QPushButton::clicked, this, [this, r = c.right] { guard(r); });
+  }
+  auto* layout_label = new CColorStatic(commands_);
+  layout_label->setObjectName(QStringLiteral("layoutLabel"));
+  layout_label->setText(QStringLiteral("分屏数"));
+  layout_combo_ = new QComboBox(commands_);
+  layout_combo_->setObjectName(id_name(1074));
+  for (int n : model::kPageSizes) layout_combo_->addItem(QString::number(n));
+  layout_combo_->setCurrentIndex(2);
+  connect(layout_combo_, &QComboBox::activated, this, [this](int item) {
+    if (item >= 0 && item < static_cast<int>(model::kPageSizes.size()))
+      SelectLayout(model::kPageSizes[static_cast<std::size_t>(item)]);
+  });
+  constexpr std::array<std::pair<int, int>, 4> kLayoutButtons{
+      {{1531, 1}, {1527, 4}, {1528, 9}, {1529, 16}}};
+  for (auto [id, n] : kLayoutButtons) {
+    auto* b = make_button(commands_, id, QString());
+    const QString base = QStringLiteral("layout%1").arg(n);
+    b->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp");
+    b->setToolTip(QStringLiteral("%1 画面").arg(n));
+    connect(b, &QPushButton::clicked, this, [this, n = n] { SelectLayout(n); });
+  }
+  delay_combo_ = new QComboBox(commands_);
+  delay_combo_->setObjectName(id_name(1483));
+  for (const char16_t* item :
+       {u"实时性好", u"实时性较好", u"实时性中,流畅性中", u"流畅性较好", u"流畅性好"})
+    delay_combo_->addItem(text(item));
+  delay_combo_->setCurrentIndex(2);
+  delay_combo_->hide();
+  for (int id : {1096, 1498, 1450}) make_button(commands_, id, QString())->hide();
+
+  auto* lock = make_button(commands_, 1555, QStringLiteral("锁定"));
+  lock->setToolTip(QStringLiteral("锁定屏幕"));
+  auto* minimise = make_button(commands_, 1598, QStringLiteral("最小化"));
+  minimise->setToolTip(QStringLiteral("最小化"));
+  connect(minimise, &QPushButton::clicked, this, [this] {
+    if (guard(model::rights::kExit)) showMinimized();
+  });
+  auto* exit = make_button(commands_, 1000, QStringLiteral("退出系统"));
+  connect(exit, &QPushButton::clicked, this, &CTavimorDlg::OnExit);
+}
+
+model::Rect CTavimorDlg::VideoArea() const {
+  return {10, 10, std::max(0, width() - kPanelWidth - 20),
+          std::max(0, height() - kBottomHeight - 20)};
+}
+
+void CTavimorDlg::place_controls() {
+  const int w = width();
+  const int h = height();
+  const int px = w - kPanelWidth;
+  video_->setGeometry(0, 0, px, h - kBottomHeight);
+
+  system_button_->setGeometry(px + 10, 20, 34, 30);
+  findChild<QWidget*>(id_name(1552))->setGeometry(px + 10, 84, 136, kButtonHeight);
+  findChild<QWidget*>(id_name(1553))->setGeometry(px + 154, 84, 136, kButtonHeight);
+
+  const int sliders_h = 5 * 28 + 38;
+  const int bit_rate_h = 76;
+  const int panel_top = 122;
+  const int panel_h = std::max(120, h - panel_top - sliders_h - bit_rate_h - 34);
+  tree_->setGeometry(px + 10, panel_top, kPanelWidth - 20, panel_h);
+  ptz_group_->setGeometry(px + 10, panel_top, kPanelWidth - 20, panel_h);
+  {
+    // The pad: arrows around the auto button, then the three lens pairs.
+    const int cx = (kPanelWidth - 20) / 2;
+    auto place = [&](int id, int x, int y, int bw, int bh) {
+      ptz_group_->findChild<QWidget*>(id_name(id))->setGeometry(x, y, bw, bh);
+    };
+    const int s = 48;
+    place(1012, cx - s / 2, 16, s, s);
+    place(1010, cx - s / 2 - s - 6, 16 + s + 6, s, s);
+    place(1526, cx - s / 2, 16 + s + 6, s, s);
+    place(1013, cx + s / 2 + 6, 16 + s + 6, s, s);
+    place(1011, cx - s / 2, 16 + 2 * (s + 6), s, s);
+    const int y0 = 16 + 3 * (s + 6) + 16;
+    const std::array<std::pair<int, int>, 3> pairs{{{1017, 1014}, {1018, 1015}, {1019, 1016}}};
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      const int y = y0 + static_cast<int>(i) * 40;
+      place(pairs[i].first, cx - 100, y, 90, kButtonHeight);
+      place(pairs[i].second, cx + 10, y, 90, kButtonHeight);
+    }
+  }
+
+  const int sy = panel_top + panel_h + 12;
+  sliders_->setGeometry(px + 10, sy, kPanelWidth - 20, sliders_h);
+  for (std::size_t i = 0; i < kSliders.size(); ++i) {
+    const int y = static_cast<int>(i) * 28;
+    sliders_->findChild<QWidget*>(QStringLiteral("label%1").arg(kSliders[i].id))
+        ->setGeometry(0, y, 62, 24);
+    slider_[i]->setGeometry(66, y, kPanelWidth - 20 - 70, 24);
+  }
+  sliders_->findChild<QWidget*>(id_name(1020))
+      ->setGeometry(kPanelWidth - 20 - kButtonWidth, 5 * 28 + 4, kButtonWidth, kButtonHeight);
+  bit_rate_->setGeometry(px + 10, sy + sliders_h + 8, kPanelWidth - 20, bit_rate_h);
+
+  // Bottom bar under the video area.
+  const int by = h - kBottomHeight;
+  lights_->setGeometry(10, by + 6, px - 20, 24);
+  {
+    lights_->findChild<QWidget*>(QStringLiteral("recordLightsLabel"))->setGeometry(0, 0, 40, 22);
+    int x = 44;
+    for (auto* l : record_lights_) {
+      l->setGeometry(x, 3, 18, 18);
+      x += 22;
+    }
+    x += 24;
+    lights_->findChild<QWidget*>(QStringLiteral("alarmLightsLabel"))->setGeometry(x, 0, 40, 22);
+    x += 44;
+    for (auto* l : alarm_lights_) {
+      l->setGeometry(x, 3, 18, 18);
+      x += 22;
+    }
+  }
+  commands_->setGeometry(10, by + 40, px - 20, 56);
+  {
+    int x = 0;
+    auto place = [&](int id, int bw) {
+      commands_->findChild<QWidget*>(id_name(id))->setGeometry(x, 8, bw, kButtonHeight + 4);
+      x += bw + 6;
+    };
+    for (int id : {1087, 1081, 1084, 1085, 1021, 1089, 1079, 1080}) place(id, kButtonWidth);
+    x += 18;
+    commands_->findChild<QWidget*>(QStringLiteral("layoutLabel"))->setGeometry(x, 8, 52, 34);
+    x += 54;
+    layout_combo_->setGeometry(x, 10, 64, 30);
+    x += 72;
+    for (int id : {1531, 1527, 1528, 1529}) place(id, 34);
+    int rx = commands_->width() - 3 * (kButtonWidth + 6);
+    for (int id : {1555, 1598, 1000}) {
+      commands_->findChild<QWidget*>(id_name(id))
+          ->setGeometry(rx, 8, kButtonWidth, kButtonHeight + 4);
+      rx += kButtonWidth + 6;
+    }
+  }
+}
+
+// ---- initialisation ----
+
+void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
+                             const std::function<void()>& pump) {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  place_controls();
+
+  state_.load_channel_file();
+  start_timer(kReloginTimer, 60000);
+  model::login_stored_servers(state_, sdk_, messages_, pump);
+  state_.load_settings();
+  start_timer(kPlanTimer, 20000);
+  if (state_.settings.time_sync) start_timer(kTimeSyncTimer, 1000);
+
+  layout_combo_->setCurrentIndex(2);
+  desk_.page_size = 9;
+  desk_.selected_pane = 0;
+  apply_layout(9, 0);
+  start_timer(kDiskTimer, 2000);
+  start_timer(kPackTimer, 20000);
+  bit_rate_->SetTitle(QStringLiteral("码率(kbps)"));
+  bit_rate_->SetValue(0);
+  start_timer(kBitRateTimer, 1000);
+
+  if (close_splash) close_splash();
+  FillDeviceTree();
+}
+
+void CTavimorDlg::FillDeviceTree() {
+  std::vector<model::TreeServer> servers;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    servers = model::device_tree(state_.servers);
+  }
+  tree_->DeleteAllItems();
+  for (const auto& s : servers) {
+    QTreeWidgetItem* root = tree_->AddItem(nullptr, qs(s.name), 0, s.server);
+    for (const auto& c : s.channels) tree_->AddItem(root, qs(c.name), 1, c.channel);
+    root->setExpanded(true);
+  }
+}
+
+// ---- layout and selection ----
+
+void CTavimorDlg::apply_layout(int page_size, int first) {
+  const bool full = desk_.single_full_screen || desk_.multi_full_screen;
+  const auto rects = model::layout_panes(page_size, first, VideoArea(), full);
+  for (auto* p : panes_) p->hide();
+  for (int i = 0; i < model::kPanes; ++i) {
+    const auto& r = rects[static_cast<std::size_t>(i)];
+    if (!r) continue;
+    CMyOutput* p = panes_[static_cast<std::size_t>(i)];
+    p->SetPaneRect(*r);
+    p->show();
+  }
+}
+
+void CTavimorDlg::SelectLayout(int page_size) {
+  if (!guard(model::rights::kSplitScreen)) return;
+  if (model::choose_layout(desk_, page_size, messages_)) {
+    apply_layout(page_size, 0);
+    SelectPane(0);
+  }
+  layout_combo_->setCurrentIndex(model::page_size_item(desk_.page_size));
+}
+
+void CTavimorDlg::SelectPane(int pane) {
+  if (pane < 0 || pane >= model::kPanes) return;
+  desk_.selected_pane = pane;
+  for (auto* p : panes_) p->SetSelected(p->Index() == pane);
+}
+
+void CTavimorDlg::show_panel(bool ptz) {
+  ptz_group_->setVisible(ptz);
+  tree_->setVisible(!ptz);
+}
+
+// ---- preview ----
+
+void CTavimorDlg::OnPreview() {
+  if (!guard(model::rights::kPreview)) return;
+  if (preview_thread_.running()) return;
+  preview_button_->setEnabled(false);
+  preview_stop_ = false;
+  preview_wake_.reset();
+
+  bool ok;
+  if (desk_.previewing) {
+    ok = preview_thread_.create([this] {
+      stop_panes();
+      {
+        std::lock_guard lock(state_.table_mutex);
+        state_.live_views.fill(0);
+      }
+      QMetaObject::invokeMethod(
+          this, [this] { preview_done(false); }, Qt::QueuedConnection);
+    });
+  } else {
+    std::vector<std::pair<int, model::ChannelRecord>> starts;
+    {
+      std::lock_guard lock(state_.table_mutex);
+      // Cycling through the pages comes with the cycling thread; until then a
+      // preview shows the first page and pages by hand.
+      const model::PreviewStart plan = model::begin_preview(desk_, state_.play_list, false);
+      if (!state_.settings.hardware_decoding)
+        for (int i : plan.panes)
+          starts.emplace_back(i, state_.play_list.entries[static_cast<std::size_t>(i)]);
+    }
+    if (desk_.previewing) layout_combo_->setEnabled(false);
+    const int pause = pane_pause_ms_;
+    ok = preview_thread_.create([this, starts = std::move(starts), pause] {
+      for (std::size_t n = 0; n < starts.size() && !preview_stop_; ++n) {
+        CMyOutput* pane = panes_[static_cast<std::size_t>(starts[n].first)];
+        if (!pane->StartLive(starts[n].second)) pane->MarkFailed();
+        if (n + 1 < starts.size()) preview_wake_.wait(pause);
+      }
+      QMetaObject::invokeMethod(
+          this, [this] { preview_done(true); }, Qt::QueuedConnection);
+    });
+  }
+  if (!ok) {
+    messages_.info(u"无法启动预览!");
+    preview_button_->setEnabled(true);
+    return;
+  }
+  preview_thread_.resume();
+}
+
+void CTavimorDlg::preview_done(bool started) {
+  preview_thread_.join();
+  if (started) {
+    if (desk_.previewing) preview_button_->setText(QStringLiteral("停止"));
+  } else {
+    model::end_preview(desk_);
+    preview_button_->setText(QStringLiteral("预览"));
+    layout_combo_->setEnabled(true);
+  }
+  preview_button_->setEnabled(true);
+  emit previewPassDone();
+}
+
+void CTavimorDlg::stop_preview_thread() {
+  preview_stop_ = true;
+  preview_wake_.set();
+  preview_thread_.join();
+}
+
+void CTavimorDlg::stop_panes() {
+  for (auto* p : panes_)
+    if (p) p->StopLive(CMyOutput::kIdle);
+}
+
+void CTavimorDlg::StopAll() {
+  stop_preview_thread();
+  stop_timer(kCycleTimer);
+  Play264_StopSound();
+  stop_panes();
+  preview_button_->setText(QStringLiteral("预览"));
+  if (desk_.enlarged) {
+    apply_layout(desk_.page_size, 0);
+    SelectPane(0);
+  }
+  model::end_preview(desk_);
+  layout_combo_->setEnabled(true);
+  preview_button_->setEnabled(true);
+  preview_button_->update();
+}
+
+// ---- exit and the system menu ----
+
+void CTavimorDlg::OnExit() {
+  if (exiting_) return;
+  if (!guard(model::rights::kExit)) return;
+  if (!messages_.confirm(u"确定要退出吗?", model::kSystemCaption)) return;
+  StopAll();
+  std::vector<long> handles;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    for (int i = 0; i < model::kMaxServers && state_.servers.servers[i].used(); ++i)
+      if (state_.servers.servers[i].login_handle != -1)
+        handles.push_back(state_.servers.servers[i].login_handle);
+  }
+  for (long h : handles) sdk_.log_out(h);
+  exiting_ = true;
+  for (auto& [id, t] : timers_) t->stop();
+  done(QDialog::Rejected);
+}
+
+void CTavimorDlg::OnAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CTavimorDlg::closeEvent(QCloseEvent* e) {
+  if (exiting_) {
+    e->accept();
+    return;
+  }
+  e->ignore();
+  OnExit();
+}
+
+void CTavimorDlg::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Space && (e->modifiers() & Qt::AltModifier)) {
+    system_menu_->popup(mapToGlobal(QPoint(0, 0)));
+    return;
+  }
+  // Enter and Escape must not reach QDialog, which would close the desk.
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Escape) {
+    e->accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+bool CTavimorDlg::guard(std::uint32_t right) {
+  return model::check_right(state_.user.rights, right, messages_);
+}
+
+// ---- painting ----
+
+void CTavimorDlg::resizeEvent(QResizeEvent*) {
+  place_controls();
+  apply_layout(desk_.enlarged ? 1 : desk_.page_size, 0);
+}
+
+void CTavimorDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const int w = width();
+  const int h = height();
+  const int px = w - kPanelWidth;
+  p.fillRect(rect(), QColor(148, 148, 148));
+  const QPixmap bottom = skin::picture(QStringLiteral("bk318.bmp"));
+  const QPixmap right = skin::picture(QStringLiteral("bk320.bmp"));
+  const QPixmap area = skin::picture(QStringLiteral("bk323.bmp"));
+  if (!bottom.isNull()) p.drawPixmap(QRect(0, h - kBottomHeight, px, kBottomHeight), bottom);
+  if (!right.isNull()) p.drawPixmap(QRect(px, 0, kPanelWidth, h), right);
+  if (!area.isNull()) p.drawPixmap(QRect(0, 0, px, h - kBottomHeight), area);
+  const QPixmap logo = working_picture(state_.working_folder, "logo.bmp");
+  if (!logo.isNull()) p.drawPixmap(w - logo.width() - 8, 15, logo);
+}
+
+// ---- timers ----
+
+void CTavimorDlg::start_timer(int id, int period_ms) {
+  QTimer*& t = timers_[id];
+  if (!t) {
+    t = new QTimer(this);
+    t->setObjectName(QStringLiteral("timer%1").arg(id));
+    connect(t, &QTimer::timeout, this, [this, id] { on_timer(id); });
+  }
+  t->start(period_ms);
+}
+
+void CTavimorDlg::stop_timer(int id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end()) it->second->stop();
+}
+
+bool CTavimorDlg::TimerActive(int id) const {
+  auto it = timers_.find(id);
+  return it != timers_.end() && it->second->isActive();
+}
+
+void CTavimorDlg::on_timer(int id) {
+  switch (id) {
+    case kBitRateTimer: {
+      if (!bit_rate_on_) break;
+      const CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+      bit_rate_->SetValue(p->Playing() ? _GetBitRate(p->LoginHandle(), p->Channel()) : 0);
+      break;
+    }
+    default:
+      // The plan, disk, packing, time-sync and re-login work joins with the
+      // recording and the desk's remaining tools.
+      break;
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,279 @@
+// The start-up and the desk through their widgets, against the in-process
+// simulator: login decisions, the stored-server login, exit, Enter and Escape,
+// the layouts and the preview of the first page.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+
+#include "demo_workdir.h"
+#include "model/config_files.h"
+#include "model/users.h"
+#include "model_test_util.h"
+#include "simulator.h"
+#include "tavimor_app.h"
+#include "ui/login_dialogs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using model_test::Recorder;
+using model_test::TempDir;
+
+bool pump_until(const std::function<bool()>& done, int timeout_ms = 20000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > timeout_ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// Runs f on the first modal dialog once the start-up shows it.
+void on_modal(const std::function<void(QWidget*)>& f) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, f] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      timer->deleteLater();
+      timer->stop();
+      f(w);
+    }
+  });
+  timer->start(10);
+}
+
+constexpr const char* kFleet =
+    "device 200000000001 13900000001 111111\n"
+    "channel 0 client-monitor-direct\n"
+    "channel 1 client-monitor-direct\n"
+    "set name east\n"
+    "device 200000000002 13900000002 222222\n"
+    "channel 0 client-monitor-middle-transfer\n"
+    "set name west\n";
+
+class ClientDesk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto fleet = orvsim::parse_fleet(kFleet);
+    ASSERT_TRUE(fleet.ok()) << fleet.error;
+    fleet_ = *fleet.fleet;
+    orvsim::SimulatorOptions o;
+    o.fleet = fleet_;
+    sim_ = std::make_unique<orvsim::Simulator>(std::move(o));
+    ASSERT_TRUE(sim_->start()) << sim_->error();
+    demo::DemoOptions d;
+    d.auth_port = sim_->http_port();
+    ASSERT_TRUE(demo::write_demo_workdir(fleet_, d, dir_.path()));
+  }
+
+  std::unique_ptr<CTavimorApp> start() {
+    AppOptions o;
+    o.working_folder = dir_.path();
+    auto app = std::make_unique<CTavimorApp>(o, &messages_);
+    EXPECT_TRUE(app->InitInstance());
+    return app;
+  }
+
+  TempDir dir_;
+  Recorder messages_;
+  orvsim::Fleet fleet_;
+  std::unique_ptr<orvsim::Simulator> sim_;
+};
+
+TEST(ClientStartup, FirstStartCreatesTheAdministratorFileAndCancelEndsTheProgram) {
+  TempDir dir;
+  Recorder messages;
+  bool file_while_asking = false;
+  QString caption;
+  on_modal([&](QWidget* w) {
+    file_while_asking = fs::exists(dir.path() / model::kAdminFileName);
+    caption = w->windowTitle();
+    ASSERT_NE(qobject_cast<ui::CFirstLogin*>(w), nullptr);
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  AppOptions o;
+  o.working_folder = dir.path();
+  CTavimorApp app(o, &messages);
+  EXPECT_FALSE(app.InitInstance());
+  EXPECT_TRUE(file_while_asking);
+  EXPECT_EQ(caption, QStringLiteral("您是首次进入该系统，请填写登录信息"));
+  EXPECT_FALSE(fs::exists(dir.path() / model::kAdminFileName));
+  EXPECT_EQ(app.MainWindow(), nullptr);
+  EXPECT_EQ(app.State().startup_login_mode, 1);
+}
+
+TEST(ClientStartup, AnAdministratorFileAsksForTheLogin) {
+  TempDir dir;
+  Recorder messages;
+  model::UserFiles(dir.path()).write_admin({u"root", u"secret1"});
+  QString caption;
+  on_modal([&](QWidget* w) {
+    caption = w->windowTitle();
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  AppOptions o;
+  o.working_folder = dir.path();
+  CTavimorApp app(o, &messages);
+  EXPECT_FALSE(app.InitInstance());
+  EXPECT_EQ(caption, QStringLiteral("登录"));
+  EXPECT_EQ(app.State().startup_login_mode, 0);
+}
+
+TEST_F(ClientDesk, FlagZeroStartsWithoutLoginAndLogsTheStoredServersIn) {
+  // A third stored server the simulator does not know.
+  model::ServerTable table;
+  model::PlayList list;
+  model::read_channel_cfg(dir_.path(), table, list);
+  table.servers[2] = table.servers[1];
+  table.servers[2].device_id = u"299999999999";
+  table.servers[2].name = u"ghost";
+  for (auto& c : table.servers[2].channels) c.listed = 0;
+  model::write_channel_cfg(dir_.path(), table);
+
+  auto app = start();
+  ASSERT_NE(app->MainWindow(), nullptr);
+  EXPECT_EQ(app->State().user.rights, model::kAdministrator);
+  EXPECT_TRUE(app->SplashShown());
+  EXPECT_FALSE(app->Splash()->isVisible());
+  const auto& s = app->State().servers.servers;
+  EXPECT_GE(s[0].login_handle, 0);
+  EXPECT_GE(s[1].login_handle, 0);
+  EXPECT_EQ(s[2].login_handle, -1);
+  ASSERT_EQ(messages_.texts().size(), 1u);
+  EXPECT_EQ(messages_.texts()[0].rfind(u"设备:299999999999", 0), 0u);
+  EXPECT_EQ(app->State().play_list.count, 3);
+
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  EXPECT_EQ(desk.windowTitle(), QStringLiteral("Brevanta"));
+  for (int id :
+       {ui::CTavimorDlg::kPlanTimer, ui::CTavimorDlg::kDiskTimer, ui::CTavimorDlg::kPackTimer,
+        ui::CTavimorDlg::kReloginTimer, ui::CTavimorDlg::kBitRateTimer})
+    EXPECT_TRUE(desk.TimerActive(id)) << id;
+  EXPECT_FALSE(desk.TimerActive(ui::CTavimorDlg::kTimeSyncTimer));
+  // The tree: every server with its six channels, the ghost included.
+  auto* tree = desk.findChild<QTreeWidget*>(QStringLiteral("1554"));
+  ASSERT_NE(tree, nullptr);
+  ASSERT_EQ(tree->topLevelItemCount(), 3);
+  EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("east"));
+  EXPECT_EQ(tree->topLevelItem(0)->childCount(), 6);
+  EXPECT_EQ(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("通道1"));
+}
+
+TEST_F(ClientDesk, ExitAsksRefusesWithoutTheRightAndIgnoresEnterAndEscape) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&desk, &press);
+  }
+  EXPECT_TRUE(desk.isVisible());
+  EXPECT_TRUE(messages_.shown.empty());
+
+  app->State().user.rights = model::kBasicRights;
+  desk.findChild<QPushButton*>(QStringLiteral("1000"))->click();
+  EXPECT_EQ(messages_.texts(), std::vector<std::u16string>{std::u16string(model::kNoRight)});
+  EXPECT_TRUE(desk.isVisible());
+
+  app->State().user.rights = model::kAdministrator;
+  messages_.clear();
+  messages_.answers = {model::Answer::kCancel};
+  desk.close();  // the window manager's close
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, u"确定要退出吗?");
+  EXPECT_EQ(messages_.shown[0].caption, u"系统提示");
+  EXPECT_TRUE(desk.isVisible());
+
+  messages_.answers = {model::Answer::kOk};
+  desk.close();
+  EXPECT_FALSE(desk.isVisible());
+  EXPECT_EQ(desk.result(), QDialog::Rejected);
+}
+
+TEST_F(ClientDesk, LayoutsPlaceThePanesAndNeedTheRight) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  const model::Rect area = desk.VideoArea();
+  auto visible = [&] {
+    int n = 0;
+    for (int i = 0; i < model::kPanes; ++i) n += desk.Pane(i)->isVisible();
+    return n;
+  };
+  EXPECT_EQ(visible(), 9);
+  EXPECT_EQ(desk.Pane(4)->geometry(), QRect(10 + area.width / 3 + 3, 10 + area.height / 3 + 2,
+                                            area.width / 3, area.height / 3));
+  desk.findChild<QPushButton*>(QStringLiteral("1529"))->click();
+  EXPECT_EQ(visible(), 16);
+  EXPECT_EQ(desk.findChild<QComboBox*>(QStringLiteral("1074"))->currentText(), "16");
+  desk.findChild<QPushButton*>(QStringLiteral("1531"))->click();
+  EXPECT_EQ(visible(), 1);
+  EXPECT_EQ(desk.Pane(0)->geometry(), QRect(10, 10, area.width, area.height));
+  EXPECT_EQ(desk.Desk().selected_pane, 0);
+  EXPECT_TRUE(messages_.shown.empty());
+
+  app->State().user.rights = model::kBasicRights & ~model::rights::kSplitScreen;
+  desk.findChild<QPushButton*>(QStringLiteral("1528"))->click();
+  EXPECT_EQ(visible(), 1);
+  EXPECT_EQ(messages_.texts(), std::vector<std::u16string>{std::u16string(model::kNoRight)});
+}
+
+TEST_F(ClientDesk, PreviewStartsThePageAndStopStopsEveryPane) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  desk.SetPaneStartPause(0);
+  auto* button = desk.findChild<QPushButton*>(QStringLiteral("1087"));
+  ASSERT_EQ(button->text(), QStringLiteral("预览"));
+
+  button->click();
+  EXPECT_FALSE(button->isEnabled());
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy() && button->isEnabled(); }));
+  EXPECT_EQ(button->text(), QStringLiteral("停止"));
+  EXPECT_TRUE(desk.Desk().previewing);
+  for (int i = 0; i < 3; ++i) EXPECT_GE(desk.Pane(i)->PlayHandle(), 0) << i;
+  EXPECT_EQ(desk.Pane(3)->PlayHandle(), ui::CMyOutput::kIdle);
+  EXPECT_EQ(app->State().live_views[0], 2);
+  // Live video reaches the panes.
+  EXPECT_TRUE(pump_until([&] {
+    for (int i = 0; i < 3; ++i)
+      if (desk.Pane(i)->Backend().repaint_requests() < 2) return false;
+    return true;
+  }));
+
+  button->click();
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy() && button->isEnabled(); }));
+  EXPECT_EQ(button->text(), QStringLiteral("预览"));
+  EXPECT_FALSE(desk.Desk().previewing);
+  for (int i = 0; i < model::kPanes; ++i) EXPECT_EQ(desk.Pane(i)->PlayHandle(), -1) << i;
+  EXPECT_EQ(app->State().live_views[0], 0);
+
+  // Without the preview right nothing starts.
+  app->State().user.rights = model::kBasicRights & ~model::rights::kPreview;
+  button->click();
+  EXPECT_TRUE(button->isEnabled());
+  EXPECT_EQ(messages_.texts().back(), std::u16string(model::kNoRight));
+}
+
+TEST_F(ClientDesk, AFailedStartShowsTheFailedPaneAndThePageGoesOn) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  desk.SetPaneStartPause(0);
+  // Entries of a device that is not logged in, as the management page lists them.
+  for (int i : {0, 1})
+    app->State().play_list.entries[static_cast<std::size_t>(i)].login_handle = -1;
+  desk.OnPreview();
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_EQ(desk.Pane(0)->PlayHandle(), ui::CMyOutput::kFailed);
+  EXPECT_EQ(desk.Pane(1)->PlayHandle(), ui::CMyOutput::kFailed);
+  EXPECT_GE(desk.Pane(2)->PlayHandle(), 0);
+  const QImage shot = desk.Pane(0)->grab().toImage();
+  EXPECT_FALSE(shot.isNull());
+}
+
+}  // namespace

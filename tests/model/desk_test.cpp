@@ -1,0 +1,90 @@
+// The desk's arithmetic: pane geometry, layout choice, the first page.
+#include <gtest/gtest.h>
+
+#include "model/desk.h"
+#include "model_test_util.h"
+
+namespace {
+
+using model::Rect;
+
+TEST(ModelDesk, LayoutGeometry) {
+  const Rect area{10, 10, 1600, 960};
+  struct Case {
+    int n, first;
+    bool full;
+    int pane;
+    Rect want;
+    int shown;
+  };
+  const Case cases[] = {
+      {1, 5, false, 5, {10, 10, 1600, 960}, 1},
+      {1, 5, true, 5, {0, 0, 1024, 768}, 1},
+      {4, 7, false, 3, {10 + 800 + 3, 10 + 480 + 2, 800, 480}, 4},
+      {9, 0, false, 8, {10 + 2 * (533 + 3), 10 + 2 * (320 + 2), 533, 320}, 9},
+      {16, 0, true, 5, {0 + 400 + 3, 0 + 240 + 2, 400, 240}, 16},
+      {3, 0, false, 0, {}, 0},  // not a page size: nothing shown
+  };
+  for (const auto& c : cases) {
+    const auto panes = model::layout_panes(c.n, c.first, area, c.full);
+    int shown = 0;
+    for (const auto& p : panes) shown += p.has_value();
+    EXPECT_EQ(shown, c.shown) << c.n;
+    if (c.shown) {
+      ASSERT_TRUE(panes[static_cast<std::size_t>(c.pane)].has_value()) << c.n;
+      EXPECT_EQ(*panes[static_cast<std::size_t>(c.pane)], c.want) << c.n;
+    }
+  }
+}
+
+TEST(ModelDesk, LayoutChoiceAndFirstPage) {
+  model_test::Recorder messages;
+  model::DeskState desk;
+  desk.selected_pane = 4;
+  EXPECT_FALSE(model::choose_layout(desk, 9, messages));  // the current one
+  EXPECT_EQ(desk.selected_pane, 4);
+  EXPECT_TRUE(model::choose_layout(desk, 4, messages));
+  EXPECT_EQ(desk.selected_pane, 0);
+  desk.cycling = true;
+  EXPECT_FALSE(model::choose_layout(desk, 16, messages));
+  EXPECT_EQ(messages.texts(), std::vector<std::u16string>{u"请停止循环播放!"});
+  EXPECT_EQ(desk.page_size, 4);
+
+  // 20 entries on 9 panes: the page, then paging by hand or cycling.
+  auto list = std::make_unique<model::PlayList>();
+  list->count = 20;
+  for (int i = 0; i < 20; ++i) list->entries[static_cast<std::size_t>(i)].listed = 1;
+  list->entries[2].listed = 0;
+  model::DeskState paged;
+  const auto page = model::begin_preview(paged, *list, false);
+  EXPECT_EQ(page.panes, (std::vector<int>{0, 1, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(paged.play_list_offset, 9);
+  EXPECT_TRUE(paged.next_page_available);
+  EXPECT_TRUE(paged.previewing);
+  model::DeskState cycled;
+  const auto cyc = model::begin_preview(cycled, *list, true);
+  EXPECT_TRUE(cyc.start_cycling);
+  EXPECT_TRUE(cyc.panes.empty());
+  EXPECT_TRUE(cycled.cycling);
+
+  list->count = 3;  // fewer than the panes: the offset is the count
+  model::DeskState small;
+  EXPECT_EQ(model::begin_preview(small, *list, true).panes, (std::vector<int>{0, 1}));
+  EXPECT_EQ(small.play_list_offset, 3);
+  EXPECT_FALSE(small.cycling);
+  list->count = 0;
+  model::DeskState empty;
+  EXPECT_TRUE(model::begin_preview(empty, *list, false).panes.empty());
+  EXPECT_FALSE(empty.previewing);
+}
+
+TEST(ModelDesk, CompressionOfTheIndexes) {
+  model::ChannelRecord c;
+  c.video_format_index = 0;
+  c.frame_rate_index = 6;
+  c.bit_rate_index = 8;
+  c.video_type_index = 2;
+  EXPECT_EQ(model::compression_of(c), (model::Compression{0, 25, 1024, 3}));
+}
+
+}  // namespace
