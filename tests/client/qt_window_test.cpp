@@ -16,23 +16,16 @@
 #include <thread>
 #include <vector>
 
+#include "client_test_util.h"
 #include "platform/thread.h"
 #include "ui/qt_window.h"
 
 namespace {
 
+using client_test::pump_until;
+
 using ui::QtWindow;
 using ui::QtWindowBackend;
-
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
 
 // Runs body on a foreign thread and joins it.
 void on_thread(std::function<void()> body) {

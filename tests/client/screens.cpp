@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "client_test_util.h"
 #include "controls/skin.h"
 #include "demo_workdir.h"
 #include "model/user_dialogs.h"
@@ -25,6 +26,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using client_test::pump_until;
 
 // Message boxes would stop an unattended run: they are printed instead.
 class PrintingSink : public model::MessageSink {
@@ -43,17 +46,6 @@ bool save(QWidget& w, const fs::path& out, const char* name) {
   return ok;
 }
 
-// Processes events until done() holds or the time is up.
-bool pump_until(const std::function<bool()>& done, int timeout_ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
-
 fs::path fresh_folder(const fs::path& base, const char* name) {
   const fs::path p = base / name;
   std::error_code ec;
@@ -70,7 +62,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication qapp(argc, argv);
-  skin::apply_application_font();
+  skin::apply_application_style();
   const fs::path out = argv[2];
   fs::create_directories(out);
   const fs::path work = out / "work";
@@ -167,13 +159,13 @@ int main(int argc, char** argv) {
           [&] {
             for (int i = 0; i < 9; ++i) {
               ui::CMyOutput* p = desk.Pane(i);
-              if (p->PlayHandle() >= 0 && p->Backend().repaint_requests() < 3) return false;
+              if (p->PlayHandle() >= 0 && p->Backend().pictures_received() == 0) return false;
             }
             return true;
           },
           30000);
       if (!live) std::printf("not every pane showed video in time\n");
-      pump_until([] { return false; }, 1500);
+      pump_until([] { return false; }, 1000);
       failures += !save(desk, out, "main-9-live.png");
     } else {
       ++failures;

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brevanta"));
   QApplication::setApplicationVersion(QStringLiteral("1.0"));
-  skin::apply_application_font();
+  skin::apply_application_style();
 
   QCommandLineParser parser;
   parser.setApplicationDescription(

@@ -45,12 +45,14 @@ bool CTavimorApp::run_login() {
     case model::StartupLogin::kLogin: {
       state_.startup_login_mode = 0;
       ui::CDlgLogin dialog(controller);
+      qt_messages_.set_parent(&dialog);
       return dialog.exec() == QDialog::Accepted;
     }
     case model::StartupLogin::kFirstLogin: {
       state_.startup_login_mode = 1;
       platform::write_owner_only(files.admin_path(), {});
       ui::CFirstLogin dialog(controller);
+      qt_messages_.set_parent(&dialog);
       return dialog.exec() == QDialog::Accepted;
     }
   }

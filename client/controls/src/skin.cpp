@@ -7,7 +7,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmapCache>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace skin {
 namespace {
@@ -68,6 +71,32 @@ void apply_application_font() {
   font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
   font.setHintingPreference(QFont::PreferNoHinting);
   QApplication::setFont(font);
+}
+
+void apply_application_style() {
+  apply_application_font();
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+    QApplication::setStyle(fusion);
+  QPalette pal;
+  pal.setColor(QPalette::Window, kPanel);
+  pal.setColor(QPalette::WindowText, kText);
+  pal.setColor(QPalette::Base, kList);
+  pal.setColor(QPalette::AlternateBase, kPanelDark);
+  pal.setColor(QPalette::Text, kText);
+  pal.setColor(QPalette::PlaceholderText, kTextDim);
+  pal.setColor(QPalette::Button, kButton);
+  pal.setColor(QPalette::ButtonText, kText);
+  pal.setColor(QPalette::Highlight, kAccent);
+  pal.setColor(QPalette::HighlightedText, Qt::white);
+  pal.setColor(QPalette::ToolTipBase, kPanelLight);
+  pal.setColor(QPalette::ToolTipText, kText);
+  pal.setColor(QPalette::Light, kPanelLight);
+  pal.setColor(QPalette::Mid, kPanelDark);
+  pal.setColor(QPalette::Dark, kEdge);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    pal.setColor(QPalette::Disabled, role, kTextDisabled);
+  pal.setColor(QPalette::Disabled, QPalette::Base, kPanelDark);
+  QApplication::setPalette(pal);
 }
 
 void draw_face(QPainter& p, const QRectF& r, Face face, QColor base, qreal radius) {

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+
 #include <QVBoxLayout>
+#include "controls/bmp_button.h"
 
 namespace ui {
 
@@ -36,7 +38,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   lines->addStretch(1);
   top->addLayout(lines, 1);
 
-  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  auto* ok = new CBMPButton(QStringLiteral("确定"), this);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setMinimumWidth(80);
   ok->setDefault(true);

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
 #include <QVBoxLayout>
+#include "controls/bmp_button.h"
 
 #include <algorithm>
 
@@ -26,7 +28,7 @@ QLineEdit* make_edit(QWidget* parent, const char* name, bool password) {
 }
 
 QPushButton* make_button(QWidget* parent, const QString& text, const char* name) {
-  auto* button = new QPushButton(text, parent);
+  auto* button = new CBMPButton(text, parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setMinimumWidth(80);
   return button;

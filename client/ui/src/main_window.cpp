@@ -59,18 +59,19 @@ struct PtzButton {
   int id;
   const char16_t* caption;
   const char16_t* tooltip;
+  const char* picture;  // the arrows and the auto button are pictures
 };
-constexpr std::array<PtzButton, 11> kPtzButtons{{{1012, u"^", u""},
-                                                 {1011, u"V", u""},
-                                                 {1010, u"<", u""},
-                                                 {1013, u">", u""},
-                                                 {1526, u"", u""},
-                                                 {1017, u"远", u"景深拖远"},
-                                                 {1014, u"近", u"景深拖近"},
-                                                 {1018, u"缩", u"焦距增大"},
-                                                 {1015, u"伸", u"焦距减小"},
-                                                 {1019, u"小", u"光圈增大"},
-                                                 {1016, u"大", u"光圈减小"}}};
+constexpr std::array<PtzButton, 11> kPtzButtons{{{1012, u"^", u"", "ptz_up"},
+                                                 {1011, u"V", u"", "ptz_down"},
+                                                 {1010, u"<", u"", "ptz_left"},
+                                                 {1013, u">", u"", "ptz_right"},
+                                                 {1526, u"", u"", "ptz_auto"},
+                                                 {1017, u"远", u"景深拖远", nullptr},
+                                                 {1014, u"近", u"景深拖近", nullptr},
+                                                 {1018, u"缩", u"焦距增大", nullptr},
+                                                 {1015, u"伸", u"焦距减小", nullptr},
+                                                 {1019, u"小", u"光圈增大", nullptr},
+                                                 {1016, u"大", u"光圈减小", nullptr}}};
 
 QString text(const char16_t* s) {
   return QString::fromUtf16(s);
@@ -144,6 +145,13 @@ void CTavimorDlg::build_controls() {
   for (const auto& b : kPtzButtons) {
     auto* button = make_button(ptz_group_, b.id, text(b.caption));
     if (*b.tooltip) button->setToolTip(text(b.tooltip));
+    const QString base = b.picture ? QString::fromLatin1(b.picture) : QString();
+    if (b.picture &&
+        button->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp")) {
+      // The picture carries the caption.
+      button->setAccessibleName(button->text());
+      button->setText(QString());
+    }
   }
   ptz_group_->hide();
 
@@ -276,7 +284,7 @@ void CTavimorDlg::place_controls() {
     auto place = [&](int id, int x, int y, int bw, int bh) {
       ptz_group_->findChild<QWidget*>(id_name(id))->setGeometry(x, y, bw, bh);
     };
-    const int s = 48;
+    const int s = 40;
     place(1012, cx - s / 2, 16, s, s);
     place(1010, cx - s / 2 - s - 6, 16 + s + 6, s, s);
     place(1526, cx - s / 2, 16 + s + 6, s, s);
@@ -334,7 +342,10 @@ void CTavimorDlg::place_controls() {
     x += 54;
     layout_combo_->setGeometry(x, 10, 64, 30);
     x += 72;
-    for (int id : {1531, 1527, 1528, 1529}) place(id, 34);
+    for (int id : {1531, 1527, 1528, 1529}) {
+      commands_->findChild<QWidget*>(id_name(id))->setGeometry(x, 9, 32, 32);
+      x += 38;
+    }
     int rx = commands_->width() - 3 * (kButtonWidth + 6);
     for (int id : {1555, 1598, 1000}) {
       commands_->findChild<QWidget*>(id_name(id))
@@ -360,8 +371,8 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
 
   layout_combo_->setCurrentIndex(2);
   desk_.page_size = 9;
-  desk_.selected_pane = 0;
   apply_layout(9, 0);
+  SelectPane(0);
   start_timer(kDiskTimer, 2000);
   start_timer(kPackTimer, 20000);
   bit_rate_->SetTitle(QStringLiteral("码率(kbps)"));

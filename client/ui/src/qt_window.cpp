@@ -109,6 +109,7 @@ void QtWindowBackend::show_picture(const platform::Picture& picture) {
     if (!write_) write_ = std::move(buffer);
     if (generation != generation_) return;
   }
+  ++pictures_;
   request_repaint();
 }
 

@@ -23,6 +23,9 @@ QPixmap picture(const QString& file_name);
 inline constexpr const char* kFontFamily = "WenQuanYi Micro Hei";
 inline constexpr int kFontPoints = 9;
 void apply_application_font();
+// The font above, the Fusion style and the console palette for every window,
+// so dialogs and message boxes match the desk.
+void apply_application_style();
 
 // Colours: a dark slate console with steel-blue accents.
 inline constexpr QColor kWindow{148, 148, 148};

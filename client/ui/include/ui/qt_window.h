@@ -50,6 +50,8 @@ class QtWindowBackend : public platform::WindowBackend {
 
   // Repaint requests posted so far, for tests and the benchmark.
   std::uint64_t repaint_requests() const { return repaints_.load(); }
+  // Pictures taken from the player so far.
+  std::uint64_t pictures_received() const { return pictures_.load(); }
 
   ~QtWindowBackend() override;
   QtWindowBackend(const QtWindowBackend&) = delete;
@@ -72,6 +74,7 @@ class QtWindowBackend : public platform::WindowBackend {
   std::atomic<int> width_;
   std::atomic<int> height_;
   std::atomic<std::uint64_t> repaints_{0};
+  std::atomic<std::uint64_t> pictures_{0};
 
   mutable std::mutex m_;  // the buffers' places and the text
   // Pictures pass from write (filled without the lock) to ready to display.
