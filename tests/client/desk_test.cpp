@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <functional>
 
 #include "client_test_util.h"
+#include "controls/color_button.h"
 #include "demo_workdir.h"
 #include "model/config_files.h"
 #include "model/users.h"
@@ -276,6 +278,144 @@ TEST_F(ClientDesk, AFailedStartShowsTheFailedPaneAndThePageGoesOn) {
   EXPECT_GE(desk.Pane(2)->PlayHandle(), 0);
   const QImage shot = desk.Pane(0)->grab().toImage();
   EXPECT_FALSE(shot.isNull());
+}
+
+}  // namespace
+
+namespace {
+
+void mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button) {
+  const QPointF at(5, 5);
+  QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+QAction* menu_item(QMenu* menu, int id) {
+  return menu->findChild<QAction*>(QString::number(id));
+}
+
+class ClientDeskLive : public ClientDesk {
+ protected:
+  // The desk with the first page previewing at page size n.
+  std::unique_ptr<CTavimorApp> preview(int n) {
+    auto app = start();
+    desk_ = app->MainWindow();
+    desk_->SetPaneStartPause(0);
+    desk_->SelectLayout(n);
+    desk_->OnPreview();
+    EXPECT_TRUE(pump_until([&] { return !desk_->PreviewBusy(); }));
+    return app;
+  }
+  ui::CTavimorDlg* desk_ = nullptr;
+};
+
+TEST_F(ClientDeskLive, PaneMenuSoundAndStop) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  // An idle pane opens no menu and is not selected by the right button.
+  mouse(desk.Pane(3), QEvent::MouseButtonPress, Qt::RightButton);
+  EXPECT_EQ(desk.PaneMenu(), nullptr);
+  EXPECT_EQ(desk.Desk().selected_pane, 0);
+
+  mouse(desk.Pane(2), QEvent::MouseButtonPress, Qt::RightButton);
+  QMenu* menu = desk.PaneMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(desk.Desk().selected_pane, 2);
+  struct Item {
+    int id;
+    const char* caption;
+    bool enabled;
+  };
+  for (const Item& i : {Item{32771, "暂停循环", false}, Item{32772, "下一页", false},
+                        Item{32773, "上一页", false}, Item{32774, "打开声音", true},
+                        Item{32775, "多窗口全屏", true}, Item{32778, "报警输出", false},
+                        Item{32781, "停止预览", true}, Item{32782, "设置预置位", true}}) {
+    QAction* a = menu_item(menu, i.id);
+    ASSERT_NE(a, nullptr) << i.id;
+    EXPECT_EQ(a->text(), QString::fromUtf8(i.caption)) << i.id;
+    EXPECT_EQ(a->isEnabled(), i.enabled) << i.id;
+  }
+  menu->close();
+
+  // Sound in pane 0, then pane 2: only pane 2 is heard.
+  desk.SelectPane(0);
+  desk.ToggleSound();
+  desk.SelectPane(2);
+  desk.ToggleSound();
+  EXPECT_FALSE(desk.Pane(0)->SoundOn());
+  EXPECT_TRUE(desk.Pane(2)->SoundOn());
+  EXPECT_EQ(menu_item(desk.BuildPaneMenu(2), 32774)->text(), QStringLiteral("关闭声音"));
+
+  // "停止预览" on each pane; the last one puts the button back.
+  for (int i : {0, 1, 2}) menu_item(desk.BuildPaneMenu(i), 32781)->trigger();
+  EXPECT_FALSE(desk.Pane(2)->SoundOn());
+  EXPECT_EQ(desk.Pane(1)->PlayHandle(), ui::CMyOutput::kIdle);
+  EXPECT_EQ(desk.findChild<QPushButton*>(QStringLiteral("1087"))->text(), QStringLiteral("预览"));
+}
+
+TEST_F(ClientDeskLive, DoubleClicksEnlargeThenFillTheScreenThenReturn) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  const model::Rect area = desk.VideoArea();
+  mouse(desk.Pane(1), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  EXPECT_TRUE(desk.Desk().enlarged);
+  EXPECT_EQ(desk.Pane(1)->geometry(), QRect(10, 10, area.width, area.height));
+  EXPECT_FALSE(desk.Pane(0)->isVisible());
+  mouse(desk.Pane(1), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  EXPECT_TRUE(desk.Desk().single_full_screen);
+  EXPECT_EQ(desk.Pane(1)->geometry(), QRect(0, 0, desk.width(), desk.height()));
+  EXPECT_FALSE(desk.findChild<QWidget*>(QStringLiteral("commands"))->isVisible());
+  mouse(desk.Pane(1), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  EXPECT_FALSE(desk.Desk().single_full_screen);
+  EXPECT_FALSE(desk.Desk().enlarged);
+  EXPECT_TRUE(desk.findChild<QWidget*>(QStringLiteral("commands"))->isVisible());
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(desk.Pane(i)->isVisible()) << i;
+  EXPECT_EQ(desk.Desk().selected_pane, 1);
+  // An idle pane only takes the selection.
+  mouse(desk.Pane(3), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  EXPECT_FALSE(desk.Desk().enlarged);
+  EXPECT_EQ(desk.Desk().selected_pane, 3);
+}
+
+TEST_F(ClientDeskLive, PagesTurnThroughThePlayList) {
+  auto app = preview(1);
+  ui::CTavimorDlg& desk = *desk_;
+  auto shown = [&] { return desk.Pane(0)->Channel() + 10 * int(desk.Pane(0)->LoginHandle()); };
+  const int first = shown();
+  EXPECT_TRUE(menu_item(desk.BuildPaneMenu(0), 32772)->isEnabled());
+  EXPECT_FALSE(menu_item(desk.BuildPaneMenu(0), 32773)->isEnabled());
+  desk.NextPage();
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  const int second = shown();
+  EXPECT_NE(second, first);
+  desk.NextPage();
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_FALSE(desk.Desk().next_page_available);
+  desk.NextPage();  // the end: nothing
+  EXPECT_FALSE(desk.PreviewBusy());
+  desk.PreviousPage();
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_EQ(shown(), second);
+  EXPECT_GE(desk.Pane(0)->PlayHandle(), 0);
+}
+
+TEST_F(ClientDesk, PtzPadInCreationOrderAndItsRights) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  const auto& pad = desk.PtzPad();
+  ASSERT_EQ(pad.size(), 25u);
+  for (std::size_t i = 1; i < pad.size(); ++i) EXPECT_EQ(pad[i]->Index(), pad[0]->Index() + int(i));
+  EXPECT_EQ(pad[0]->objectName(), QStringLiteral("1012"));
+  EXPECT_EQ(pad[0]->toolTip(), QStringLiteral("向上"));
+  EXPECT_EQ(pad[20]->objectName(), QStringLiteral("1531"));
+  EXPECT_EQ(pad[24]->objectName(), QStringLiteral("1526"));
+
+  app->State().user.rights = model::kBasicRights;
+  pad[4]->pressed();
+  pad[4]->released();
+  pad[12]->pressed();  // no command, no right needed
+  EXPECT_EQ(messages_.texts(), (std::vector<std::u16string>{u"对不起,您无权限进行这项操作",
+                                                            u"对不起，你无权限进行这项操作!"}));
 }
 
 }  // namespace

@@ -78,6 +78,52 @@ TEST(ModelDesk, LayoutChoiceAndFirstPage) {
   EXPECT_FALSE(empty.previewing);
 }
 
+TEST(ModelDesk, PagingAndCycling) {
+  auto range = [](int a, int b) {
+    std::vector<int> v;
+    for (int i = a; i <= b; ++i) v.push_back(i);
+    return v;
+  };
+  // 20 entries on 9 panes, as the first page leaves the desk.
+  model::DeskState d;
+  d.play_list_offset = 9;
+  EXPECT_EQ(model::next_page(d, 20).entries, range(9, 17));
+  EXPECT_EQ(d.play_list_offset, 18);
+  EXPECT_EQ(model::next_page(d, 20).entries, range(18, 19));
+  EXPECT_EQ(d.play_list_offset, 20);
+  EXPECT_FALSE(d.next_page_available);
+  EXPECT_TRUE(d.previous_page_available);
+  EXPECT_FALSE(model::next_page(d, 20).turn);  // nothing beyond the end
+
+  EXPECT_EQ(model::previous_page(d, 20).entries, range(9, 17));
+  EXPECT_EQ(d.play_list_offset, 18);
+  EXPECT_EQ(model::previous_page(d, 20).entries, range(0, 8));
+  EXPECT_EQ(d.play_list_offset, 9);
+  EXPECT_FALSE(d.previous_page_available);
+  EXPECT_TRUE(d.next_page_available);
+  EXPECT_FALSE(model::previous_page(d, 20).turn);
+
+  // Entries beyond the play list are skipped.
+  model::DeskState full;
+  full.page_size = 16;
+  full.play_list_offset = 496;
+  const auto last = model::next_page(full, 520);
+  EXPECT_EQ(last.entries.size(), 16u);
+  EXPECT_EQ(last.entries.back(), 511);
+  full.play_list_offset = 512;
+  EXPECT_EQ(model::next_page(full, 520).entries, std::vector<int>(8, -1));
+
+  // Cycling wraps at the end of the list.
+  model::DeskState c;
+  c.play_list_offset = 9;
+  c.cycle_position = 18;
+  EXPECT_EQ(model::cycle_page(c, 20).entries, (std::vector<int>{18, 19, 0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(c.cycle_position, 7);
+  EXPECT_EQ(c.play_list_offset, 18);
+  model::DeskState one_page;
+  EXPECT_FALSE(model::cycle_page(one_page, 9).turn);  // one page holds it all
+}
+
 TEST(ModelDesk, CompressionOfTheIndexes) {
   model::ChannelRecord c;
   c.video_format_index = 0;

@@ -89,6 +89,71 @@ void end_preview(DeskState& desk) {
   desk.enlarged = false;
 }
 
+namespace {
+
+int entry_or_skip(int e) {
+  return e < kPlayListSize ? e : -1;
+}
+
+}  // namespace
+
+PageTurn next_page(DeskState& desk, int count) {
+  PageTurn out;
+  const int n = desk.page_size;
+  if (n <= 0 || desk.play_list_offset % n != 0 || desk.play_list_offset == count) return out;
+  out.turn = true;
+  const int offset = desk.play_list_offset;
+  for (int j = 0; j < std::min(n, count - offset); ++j)
+    out.entries.push_back(entry_or_skip(offset + j));
+  if (n < count - offset) {
+    desk.play_list_offset = offset + n;
+  } else {
+    desk.play_list_offset = count;
+    desk.next_page_available = false;
+  }
+  desk.previous_page_available = true;
+  return out;
+}
+
+PageTurn previous_page(DeskState& desk, int /*count*/) {
+  PageTurn out;
+  const int n = desk.page_size;
+  const int offset = desk.play_list_offset;
+  if (n <= 0 || n >= offset) return out;
+  out.turn = true;
+  int first;
+  if (offset < 2 * n)
+    first = 0;
+  else if (offset % n != 0)
+    first = offset - n - offset % n;
+  else
+    first = offset - 2 * n;
+  for (int j = 0; j < n; ++j) out.entries.push_back(entry_or_skip(first + j));
+  if (2 * n < offset) {
+    desk.play_list_offset = offset - (offset % n != 0 ? offset % n : n);
+  } else {
+    desk.play_list_offset = n;
+    desk.previous_page_available = false;
+  }
+  desk.next_page_available = true;
+  return out;
+}
+
+PageTurn cycle_page(DeskState& desk, int count) {
+  PageTurn out;
+  const int n = desk.page_size;
+  if (count <= 0 || n >= count) return out;
+  out.turn = true;
+  for (int i = 0; i < n; ++i) {
+    out.entries.push_back(entry_or_skip(desk.cycle_position % count));
+    ++desk.cycle_position;
+  }
+  desk.cycle_position %= count;
+  desk.play_list_offset =
+      desk.play_list_offset == count ? n : std::min(desk.play_list_offset + n, count);
+  return out;
+}
+
 Compression compression_of(const ChannelRecord& c) {
   Compression out;
   out.resolution = video_format_value(c.video_format_index);

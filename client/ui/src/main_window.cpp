@@ -10,9 +10,12 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <optional>
+
 #include "controls/bitmap_slider.h"
 #include "controls/bitmap_tree.h"
 #include "controls/bmp_button.h"
+#include "controls/color_button.h"
 #include "controls/color_static.h"
 #include "controls/digit_display.h"
 #include "controls/led.h"
@@ -55,23 +58,26 @@ constexpr std::array<SliderRow, 5> kSliders{{{1083, u"亮  度", 255, 127},
                                              {1024, u"色  度", 127, 0},
                                              {1025, u"音  量", 100, 50}}};
 
+// The PTZ pad in creation order: the index of a button decides its commands.
 struct PtzButton {
   int id;
   const char16_t* caption;
   const char16_t* tooltip;
   const char* picture;  // the arrows and the auto button are pictures
+  int press;            // -1: none
+  int release;
 };
-constexpr std::array<PtzButton, 11> kPtzButtons{{{1012, u"^", u"", "ptz_up"},
-                                                 {1011, u"V", u"", "ptz_down"},
-                                                 {1010, u"<", u"", "ptz_left"},
-                                                 {1013, u">", u"", "ptz_right"},
-                                                 {1526, u"", u"", "ptz_auto"},
-                                                 {1017, u"远", u"景深拖远", nullptr},
-                                                 {1014, u"近", u"景深拖近", nullptr},
-                                                 {1018, u"缩", u"焦距增大", nullptr},
-                                                 {1015, u"伸", u"焦距减小", nullptr},
-                                                 {1019, u"小", u"光圈增大", nullptr},
-                                                 {1016, u"大", u"光圈减小", nullptr}}};
+constexpr std::array<PtzButton, 10> kPtzButtons{{{1012, u"^", u"向上", "ptz_up", 21, 30},
+                                                 {1011, u"V", u"向下", "ptz_down", 22, 30},
+                                                 {1010, u"<", u"向左", "ptz_left", 23, 30},
+                                                 {1013, u">", u"向右", "ptz_right", 24, 30},
+                                                 {1017, u"远", u"景深拖远", nullptr, 11, 30},
+                                                 {1014, u"近", u"景深拖近", nullptr, 12, 30},
+                                                 {1018, u"缩", u"焦距增大", nullptr, 13, 30},
+                                                 {1015, u"伸", u"焦距减小", nullptr, 14, 30},
+                                                 {1019, u"小", u"光圈增大", nullptr, 15, 30},
+                                                 {1016, u"大", u"光圈减小", nullptr, 16, 30}}};
+constexpr PtzButton kPtzAuto{1526, u"", u"", "ptz_auto", 29, 29};
 
 QString text(const char16_t* s) {
   return QString::fromUtf16(s);
@@ -107,6 +113,8 @@ void CTavimorDlg::build_controls() {
     auto* pane = new CMyOutput(i, state_, video_);
     pane->hide();
     connect(pane, &CMyOutput::leftPressed, this, &CTavimorDlg::SelectPane);
+    connect(pane, &CMyOutput::rightPressed, this, &CTavimorDlg::on_pane_menu);
+    connect(pane, &CMyOutput::leftDoubleClicked, this, &CTavimorDlg::on_pane_double_click);
     panes_[static_cast<std::size_t>(i)] = pane;
   }
 
@@ -142,17 +150,9 @@ void CTavimorDlg::build_controls() {
 
   ptz_group_ = new QWidget(this);
   ptz_group_->setObjectName(QStringLiteral("ptz"));
-  for (const auto& b : kPtzButtons) {
-    auto* button = make_button(ptz_group_, b.id, text(b.caption));
-    if (*b.tooltip) button->setToolTip(text(b.tooltip));
-    const QString base = b.picture ? QString::fromLatin1(b.picture) : QString();
-    if (b.picture &&
-        button->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp")) {
-      // The picture carries the caption.
-      button->setAccessibleName(button->text());
-      button->setText(QString());
-    }
-  }
+  commands_ = new QWidget(this);
+  commands_->setObjectName(QStringLiteral("commands"));
+  build_ptz_pad();
   ptz_group_->hide();
 
   sliders_ = new QWidget(this);
@@ -196,8 +196,6 @@ void CTavimorDlg::build_controls() {
   }
 
   // Command row, in tab order; the lock disables what comes before it.
-  commands_ = new QWidget(this);
-  commands_->setObjectName(QStringLiteral("commands"));
   preview_button_ = make_button(commands_, 1087, QStringLiteral("预览"));
   connect(preview_button_, &QPushButton::clicked, this, &CTavimorDlg::OnPreview);
   struct Command {
@@ -228,15 +226,6 @@ void CTavimorDlg::build_controls() {
     if (item >= 0 && item < static_cast<int>(model::kPageSizes.size()))
       SelectLayout(model::kPageSizes[static_cast<std::size_t>(item)]);
   });
-  constexpr std::array<std::pair<int, int>, 4> kLayoutButtons{
-      {{1531, 1}, {1527, 4}, {1528, 9}, {1529, 16}}};
-  for (auto [id, n] : kLayoutButtons) {
-    auto* b = make_button(commands_, id, QString());
-    const QString base = QStringLiteral("layout%1").arg(n);
-    b->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp");
-    b->setToolTip(QStringLiteral("%1 画面").arg(n));
-    connect(b, &QPushButton::clicked, this, [this, n = n] { SelectLayout(n); });
-  }
   delay_combo_ = new QComboBox(commands_);
   delay_combo_->setObjectName(id_name(1483));
   for (const char16_t* item :
@@ -255,6 +244,66 @@ void CTavimorDlg::build_controls() {
   });
   auto* exit = make_button(commands_, 1000, QStringLiteral("退出系统"));
   connect(exit, &QPushButton::clicked, this, &CTavimorDlg::OnExit);
+}
+
+void CTavimorDlg::build_ptz_pad() {
+  auto pad_button = [this](QWidget* parent, const PtzButton& b) {
+    auto* button = new CColorButton(text(b.caption), parent);
+    button->setObjectName(id_name(b.id));
+    button->setAutoDefault(false);
+    if (*b.tooltip) button->setToolTip(text(b.tooltip));
+    const QString base = b.picture ? QString::fromLatin1(b.picture) : QString();
+    if (b.picture &&
+        button->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp")) {
+      // The picture carries the caption.
+      button->setAccessibleName(button->text());
+      button->setText(QString());
+    }
+    if (ptz_pad_.empty()) ptz_first_index_ = button->Index();
+    ptz_pad_.push_back(button);
+    if (b.press >= 0) {
+      connect(button, &QPushButton::pressed, this, [this, b] { ptz_press(b.press); });
+      connect(button, &QPushButton::released, this, [this, b] { ptz_release(b.release); });
+    }
+    return button;
+  };
+  for (const auto& b : kPtzButtons) pad_button(ptz_group_, b);
+  // The image adjustment's five step pairs have no PTZ command; they keep the
+  // pad's creation order and stay hidden.
+  for (int i = 0; i < 10; ++i)
+    pad_button(ptz_group_, {0, i % 2 ? u"增" : u"减", u"", nullptr, -1, -1})->hide();
+  constexpr std::array<std::pair<int, int>, 4> kLayoutButtons{
+      {{1531, 1}, {1527, 4}, {1528, 9}, {1529, 16}}};
+  for (auto [id, n] : kLayoutButtons) {
+    auto* b = pad_button(commands_, {id, u"", u"", nullptr, -1, -1});
+    const QString base = QStringLiteral("layout%1").arg(n);
+    b->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp");
+    b->setToolTip(QStringLiteral("%1 画面").arg(n));
+    connect(b, &QPushButton::clicked, this, [this, n = n] { SelectLayout(n); });
+  }
+  pad_button(ptz_group_, kPtzAuto);
+  for (const char16_t* diagonal : {u"左上", u"右上", u"右下", u"左下"}) {
+    auto* b = make_button(ptz_group_, 0, text(diagonal));
+    b->setObjectName(text(diagonal));
+    b->hide();
+  }
+}
+
+void CTavimorDlg::ptz_press(int command) {
+  if (!guard(model::rights::kPtz)) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  if (p->PlayHandle() < 0) return;
+  PtzControl(p->LoginHandle(), p->Channel(), command, p->TakePtzSpeed(), 0, 0, 0);
+}
+
+void CTavimorDlg::ptz_release(int command) {
+  if (!model::has_right(state_.user.rights, model::rights::kPtz)) {
+    messages_.info(u"对不起，你无权限进行这项操作!");
+    return;
+  }
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  if (p->PlayHandle() < 0) return;
+  PtzControl(p->LoginHandle(), p->Channel(), command, 0, 0, 0, 0);
 }
 
 model::Rect CTavimorDlg::VideoArea() const {
@@ -401,7 +450,8 @@ void CTavimorDlg::FillDeviceTree() {
 
 void CTavimorDlg::apply_layout(int page_size, int first) {
   const bool full = desk_.single_full_screen || desk_.multi_full_screen;
-  const auto rects = model::layout_panes(page_size, first, VideoArea(), full);
+  const model::Rect area = full ? model::Rect{0, 0, width(), height()} : VideoArea();
+  const auto rects = model::layout_panes(page_size, first, area, full);
   for (auto* p : panes_) p->hide();
   for (int i = 0; i < model::kPanes; ++i) {
     const auto& r = rects[static_cast<std::size_t>(i)];
@@ -430,6 +480,173 @@ void CTavimorDlg::SelectPane(int pane) {
 void CTavimorDlg::show_panel(bool ptz) {
   ptz_group_->setVisible(ptz);
   tree_->setVisible(!ptz);
+}
+
+// ---- the pane menu, paging, sound, full screen ----
+
+void CTavimorDlg::on_pane_menu(int pane, QPoint global) {
+  if (desk_.locked) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (p->PlayHandle() < 0) return;
+  SelectPane(pane);
+  if (desk_.single_full_screen || desk_.multi_full_screen) return;
+  QMenu* menu = BuildPaneMenu(pane);
+  menu->popup(global);
+}
+
+QMenu* CTavimorDlg::BuildPaneMenu(int pane) {
+  delete pane_menu_;
+  pane_menu_ = new QMenu(this);
+  pane_menu_->setObjectName(QStringLiteral("193"));
+  pane_menu_->setTitle(QStringLiteral("操作菜单"));
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  const bool plays = p->PlayHandle() >= 0;
+  auto item = [this](int id, const QString& caption, bool enabled, auto&& action) {
+    QAction* a = pane_menu_->addAction(caption, this, action);
+    a->setObjectName(id_name(id));
+    a->setEnabled(enabled);
+    return a;
+  };
+  item(32771, desk_.cycle_paused ? QStringLiteral("开始循环") : QStringLiteral("暂停循环"),
+       desk_.cycling, [this] { PauseCycling(); });
+  item(32772, QStringLiteral("下一页"), !desk_.cycling && desk_.next_page_available,
+       [this] { NextPage(); });
+  item(32773, QStringLiteral("上一页"), !desk_.cycling && desk_.previous_page_available,
+       [this] { PreviousPage(); });
+  item(32774, p->SoundOn() ? QStringLiteral("关闭声音") : QStringLiteral("打开声音"), plays,
+       [this] { ToggleSound(); });
+  item(32775, QStringLiteral("多窗口全屏"), true, [this] { MultiFullScreen(); });
+  item(32778, QStringLiteral("报警输出"), false, [] {});
+  item(32781, QStringLiteral("停止预览"), plays, [this, pane] { StopPane(pane); });
+  item(32782, QStringLiteral("设置预置位"), plays, [this] {
+    // The preset editor comes with the PTZ tools; the right is checked already.
+    guard(model::rights::kPresets);
+  });
+  return pane_menu_;
+}
+
+void CTavimorDlg::turn_page(const model::PageTurn& turn, int pause_ms) {
+  if (!turn.turn) return;
+  for (auto* p : panes_) p->StopRecording();
+  if (desk_.enlarged) {
+    desk_.enlarged = false;
+    apply_layout(desk_.page_size, 0);
+    SelectPane(0);
+  }
+  stop_sound();
+  std::vector<std::optional<model::ChannelRecord>> entries;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    for (int e : turn.entries)
+      entries.push_back(e >= 0
+                            ? std::optional(state_.play_list.entries[static_cast<std::size_t>(e)])
+                            : std::nullopt);
+  }
+  const int n = desk_.page_size;
+  run_worker([this, n, entries = std::move(entries), pause_ms] {
+    for (int j = 0; j < n && j < model::kPanes; ++j)
+      panes_[static_cast<std::size_t>(j)]->StopLive();
+    for (std::size_t j = 0; j < entries.size() && j < panes_.size() && !preview_stop_; ++j) {
+      if (!entries[j]) continue;
+      if (!panes_[j]->StartLive(*entries[j])) panes_[j]->MarkFailed();
+      preview_wake_.wait(pause_ms);
+    }
+  });
+}
+
+void CTavimorDlg::NextPage() {
+  if (!guard(model::rights::kSplitScreen) || preview_thread_.running()) return;
+  turn_page(model::next_page(desk_, state_.play_list.count), 100);
+}
+
+void CTavimorDlg::PreviousPage() {
+  if (!guard(model::rights::kSplitScreen) || preview_thread_.running()) return;
+  turn_page(model::previous_page(desk_, state_.play_list.count), 100);
+}
+
+void CTavimorDlg::PauseCycling() {
+  // Cycling itself comes with the cycling thread; the flags are kept already.
+  desk_.cycle_paused = !desk_.cycle_paused;
+}
+
+void CTavimorDlg::stop_sound() {
+  Play264_StopSound();
+  for (auto* p : panes_) p->SetSound(false);
+}
+
+void CTavimorDlg::ToggleSound() {
+  if (!guard(model::rights::kTalkback)) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  const bool hardware = state_.settings.hardware_decoding != 0;
+  if (p->SoundOn()) {
+    p->SetSound(false);
+    if (!hardware) Play264_StopSound();
+    return;
+  }
+  if (!hardware) Play264_StopSound();
+  for (auto* other : panes_) other->SetSound(other == p);
+  if (!hardware) {
+    Play264_PlaySound(p->PlayHandle());
+    Play264_SetVolume(p->PlayHandle(), 32750);
+  }
+}
+
+void CTavimorDlg::StopPane(int pane) {
+  if (!guard(model::rights::kShowChannel)) return;
+  panes_[static_cast<std::size_t>(pane)]->StopLive();
+  for (auto* p : panes_)
+    if (p->Playing()) return;
+  desk_.previewing = false;
+  preview_button_->setText(QStringLiteral("预览"));
+}
+
+void CTavimorDlg::set_controls_visible(bool visible) {
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (w != video_ && !qobject_cast<QMenu*>(w)) w->setVisible(visible);
+  if (visible) {
+    show_panel(ptz_group_->property("shown").toBool());
+    place_controls();
+  } else {
+    ptz_group_->setProperty("shown", ptz_group_->isVisible());
+    video_->setGeometry(rect());
+  }
+}
+
+void CTavimorDlg::MultiFullScreen() {
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  if (p->PlayHandle() < 0) return;
+  desk_.multi_full_screen = true;
+  restore_page_size_ = desk_.page_size;
+  set_controls_visible(false);
+  apply_layout(desk_.page_size, 0);
+  SelectPane(p->Index());
+  bit_rate_on_ = false;
+}
+
+void CTavimorDlg::on_pane_double_click(int pane) {
+  SelectPane(pane);
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (p->PlayHandle() < 0) return;
+  if (desk_.single_full_screen || desk_.multi_full_screen) {
+    desk_.single_full_screen = desk_.multi_full_screen = false;
+    desk_.enlarged = false;
+    set_controls_visible(true);
+    apply_layout(restore_page_size_, restore_page_size_ == 1 ? pane : 0);
+    SelectPane(pane);
+    bit_rate_on_ = true;
+  } else if (desk_.enlarged || desk_.page_size == 1) {
+    desk_.single_full_screen = true;
+    if (!desk_.enlarged) restore_page_size_ = desk_.page_size;
+    set_controls_visible(false);
+    for (auto* other : panes_) other->setVisible(other == p);
+    p->SetPaneRect({0, 0, width(), height()});
+    bit_rate_on_ = false;
+  } else {
+    restore_page_size_ = desk_.page_size;
+    desk_.enlarged = true;
+    apply_layout(1, pane);
+    bit_rate_on_ = true;
+  }
 }
 
 // ---- preview ----
@@ -481,6 +698,21 @@ void CTavimorDlg::OnPreview() {
     return;
   }
   preview_thread_.resume();
+}
+
+bool CTavimorDlg::run_worker(std::function<void()> body) {
+  if (preview_thread_.running()) return false;
+  preview_thread_.join();
+  preview_stop_ = false;
+  preview_wake_.reset();
+  if (!preview_thread_.create([this, body = std::move(body)] {
+        body();
+        QMetaObject::invokeMethod(
+            this, [this] { preview_thread_.join(); }, Qt::QueuedConnection);
+      }))
+    return false;
+  preview_thread_.resume();
+  return true;
 }
 
 void CTavimorDlg::preview_done(bool started) {

@@ -93,8 +93,12 @@ void CMyOutput::stop_locked(long final_handle) {
     server = server_index_;
     recording = recording_;
   }
-  if (recording) StopLoacalRecord(login, channel);
+  if (recording) {
+    StopLoacalRecord(login, channel);
+    emit recordingChanged(index_, false);
+  }
   StopRealPlay(login, channel);
+  sound_ = false;
   {
     std::lock_guard lock(m_);
     recording_ = false;
@@ -144,6 +148,26 @@ int CMyOutput::Channel() const {
 QString CMyOutput::Address() const {
   std::lock_guard lock(m_);
   return address_;
+}
+
+void CMyOutput::StopRecording() {
+  long login;
+  int channel;
+  {
+    std::lock_guard lock(m_);
+    if (!recording_) return;
+    recording_ = false;
+    login = login_handle_;
+    channel = channel_;
+  }
+  StopLoacalRecord(login, channel);
+  emit recordingChanged(index_, false);
+}
+
+int CMyOutput::TakePtzSpeed() {
+  int speed = ptz_speed_.load();
+  if (speed < 0 || speed > 63) ptz_speed_ = speed = 32;
+  return speed;
 }
 
 void CMyOutput::request_update() {

@@ -67,6 +67,20 @@ PreviewStart begin_preview(DeskState& desk, const PlayList& play_list, bool cycl
 // After stop-all.
 void end_preview(DeskState& desk);
 
+// A page turn: pane j shows play-list entry entries[j] (entries at 512 or
+// beyond are skipped: -1). turn is false when the command does nothing.
+struct PageTurn {
+  bool turn = false;
+  std::vector<int> entries;
+};
+// "下一页" and "上一页" with count play-list entries; the offset and the
+// page flags move as the pages do.
+PageTurn next_page(DeskState& desk, int count);
+PageTurn previous_page(DeskState& desk, int count);
+// One page of automatic cycling: the next page size entries from the cycle
+// position, wrapping at the end of the play list.
+PageTurn cycle_page(DeskState& desk, int count);
+
 // The values SetCompressionInf receives for a channel's indexes.
 struct Compression {
   int resolution = 1;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "model/client_state.h"
 #include "model/desk.h"
@@ -26,6 +27,7 @@ class QTimer;
 class QTreeWidgetItem;
 class QWidget;
 class CBMPButton;
+class CColorButton;
 class CBitmapSlider;
 class CBitmapTree;
 class CDigitDisplay;
@@ -70,6 +72,8 @@ class CTavimorDlg : public QDialog {
   // True while the preview thread starts or stops panes.
   bool PreviewBusy() const { return preview_thread_.running(); }
   bool TimerActive(int id) const;
+  // The PTZ pad in creation order (25 buttons).
+  const std::vector<CColorButton*>& PtzPad() const { return ptz_pad_; }
 
   // Commands, each with its rights check.
   void OnPreview();
@@ -80,6 +84,16 @@ class CTavimorDlg : public QDialog {
   // Ends cycling, sound, every pane's view and recording (any state).
   void StopAll();
   void FillDeviceTree();
+  // The pane menu's commands.
+  void NextPage();
+  void PreviousPage();
+  void PauseCycling();
+  void ToggleSound();
+  void StopPane(int pane);
+  void MultiFullScreen();
+  // The context menu of a pane as it would open now (tests look into it).
+  QMenu* BuildPaneMenu(int pane);
+  QMenu* PaneMenu() const { return pane_menu_; }
 
  signals:
   // The preview thread finished its pass (start or stop).
@@ -96,6 +110,9 @@ class CTavimorDlg : public QDialog {
 
  private:
   void build_controls();
+  void build_ptz_pad();
+  void ptz_press(int command);
+  void ptz_release(int command);
   void place_controls();
   void apply_layout(int page_size, int first);
   void start_timer(int id, int period_ms);
@@ -106,6 +123,13 @@ class CTavimorDlg : public QDialog {
   void preview_done(bool started);
   void stop_preview_thread();
   void stop_panes();
+  void stop_sound();
+  void on_pane_menu(int pane, QPoint global);
+  void on_pane_double_click(int pane);
+  void turn_page(const model::PageTurn& turn, int pause_ms);
+  // Runs body on the desk's worker thread; false while it is busy.
+  bool run_worker(std::function<void()> body);
+  void set_controls_visible(bool visible);
 
   model::ClientState& state_;
   model::MessageSink& messages_;
@@ -130,8 +154,12 @@ class CTavimorDlg : public QDialog {
   QWidget* lights_ = nullptr;
   QWidget* commands_ = nullptr;
   QMenu* system_menu_ = nullptr;
+  QMenu* pane_menu_ = nullptr;
+  int restore_page_size_ = 9;
   CBMPButton* system_button_ = nullptr;
   std::map<int, QTimer*> timers_;
+  std::vector<CColorButton*> ptz_pad_;
+  int ptz_first_index_ = 0;
 
   // The preview thread starts the first page (panes kPaneStartPauseMs apart)
   // or stops every pane; the SDK calls may wait on the network.

@@ -50,6 +50,14 @@ class CMyOutput : public QWidget {
   int Channel() const;
   QString Address() const;
 
+  // The PTZ speed a command sends: 0-63, anything else is put back to 32.
+  int TakePtzSpeed();
+  bool SoundOn() const { return sound_; }
+  void SetSound(bool on) { sound_ = on; }
+  // Stops a running recording (any thread).
+  void StopRecording();
+  void SetPtzSpeed(int speed) { ptz_speed_ = speed; }
+
   // GUI thread.
   void SetSelected(bool selected);
   bool Selected() const { return selected_; }
@@ -61,6 +69,7 @@ class CMyOutput : public QWidget {
   void leftDoubleClicked(int pane);
   void rightPressed(int pane, QPoint global);
   void streamNotice(int pane, unsigned wparam);
+  void recordingChanged(int pane, bool recording);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -89,6 +98,8 @@ class CMyOutput : public QWidget {
   long login_handle_ = -1;
   int server_index_ = -1;
 
+  std::atomic<int> ptz_speed_{32};
+  std::atomic<bool> sound_{false};
   bool selected_ = false;
   model::Rect rect_{};
 };
