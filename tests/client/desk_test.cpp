@@ -7,9 +7,11 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -17,10 +19,13 @@
 
 #include "client_test_util.h"
 #include "controls/color_button.h"
+#include "controls/led.h"
 #include "demo_workdir.h"
 #include "model/config_files.h"
 #include "model/users.h"
 #include "model_test_util.h"
+#include "platform/text.h"
+#include "velmosdk.h"
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/login_dialogs.h"
@@ -416,6 +421,85 @@ TEST_F(ClientDesk, PtzPadInCreationOrderAndItsRights) {
   pad[12]->pressed();  // no command, no right needed
   EXPECT_EQ(messages_.texts(), (std::vector<std::u16string>{u"对不起,您无权限进行这项操作",
                                                             u"对不起，你无权限进行这项操作!"}));
+}
+
+}  // namespace
+
+namespace {
+
+struct FixedClock : model::Clock {
+  model::LocalTime now{2026, 3, 2, 10, 15, 30, 1};
+  model::LocalTime local_now() override { return now; }
+  std::int64_t seconds_now() override { return 1'772'446'530; }
+};
+struct PlentySpace : model::SpaceSource {
+  std::optional<std::uint64_t> available(const fs::path&) override { return 1ull << 40; }
+};
+
+TEST_F(ClientDeskLive, DISABLED_RecordingSnapshotAndLights) {
+  FixedClock clock;
+  PlentySpace space;
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  desk.SetClock(&clock);
+  desk.SetSpace(&space);
+  auto& st = app->State();
+  const fs::path drive = dir_.path() / "drive-d";
+  fs::create_directories(drive);
+  st.drives.drives = {{'D', drive}};
+  st.drives.current = 0;
+  st.settings.start_drive = st.settings.end_drive = 0;
+  st.settings.snapshot_folder = platform::u16_from_utf8((dir_.path() / "shots").string());
+
+  desk.SelectPane(1);  // east, channel 1
+  desk.findChild<QPushButton*>(QStringLiteral("1081"))->click();
+  ASSERT_TRUE(desk.Pane(1)->Recording());
+  auto* light = desk.findChild<CLedIndicator*>(QStringLiteral("1027"));
+  EXPECT_TRUE(pump_until([&] { return light->GetState() == CLedIndicator::State::On; }));
+  const fs::path file = drive / "H264record" / "2026-03-02" / "200000000001_01_20260302_101530.264";
+  EXPECT_TRUE(pump_until([&] { return fs::exists(file) && fs::file_size(file) > 0; }, 10000));
+
+  std::vector<fs::path> shown;
+  desk.SetPictureViewer([&](const fs::path& p) { shown.push_back(p); });
+  desk.findChild<QPushButton*>(QStringLiteral("1084"))->click();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].parent_path(), dir_.path() / "shots");
+  EXPECT_EQ(shown[0].filename().string().rfind("Picture_", 0), 0u);
+
+  // Stopping the pane ends the recording first; its light goes off.
+  desk.StopPane(1);
+  EXPECT_FALSE(desk.Pane(1)->Recording());
+  EXPECT_TRUE(pump_until([&] { return light->GetState() == CLedIndicator::State::Off; }));
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(ClientDesk, LockUnlockAndSliderRights) {
+  model::UserFiles files(dir_.path());
+  files.write_admin({u"root", u"secret1"});
+  files.write_user({u"li", u"4321", u"", model::kBasicRights});
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  auto* preview_button = desk.findChild<QPushButton*>(QStringLiteral("1087"));
+  desk.OnLock();
+  EXPECT_TRUE(desk.Desk().locked);
+  EXPECT_FALSE(preview_button->isEnabled());
+  EXPECT_TRUE(desk.findChild<QPushButton*>(QStringLiteral("1000"))->isEnabled());
+
+  on_modal([](QWidget* w) {
+    w->findChild<QLineEdit*>(QStringLiteral("name"))->setText(QStringLiteral("li"));
+    w->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("4321"));
+    w->findChild<QPushButton*>(QStringLiteral("ok"))->click();
+  });
+  desk.OnLock();
+  EXPECT_FALSE(desk.Desk().locked);
+  EXPECT_TRUE(preview_button->isEnabled());
+  EXPECT_EQ(app->State().user.rights, model::kBasicRights);
+
+  // The ordinary user may not move the image sliders.
+  auto* brightness = desk.findChild<QSlider*>(QStringLiteral("1083"));
+  brightness->setValue(200);
+  EXPECT_EQ(brightness->value(), 127);
+  EXPECT_EQ(messages_.texts(), std::vector<std::u16string>{u"对不起，您无权限进行该操作！"});
 }
 
 }  // namespace

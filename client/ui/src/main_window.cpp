@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 
 #include <optional>
 
@@ -20,8 +22,12 @@
 #include "controls/digit_display.h"
 #include "controls/led.h"
 #include "controls/skin.h"
+#include "model/user_dialogs.h"
 #include "model/users.h"
+#include "platform/clock.h"
+#include "platform/text.h"
 #include "ui/about_dialog.h"
+#include "ui/login_dialogs.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
 #include "vidrane/vidrane.h"
@@ -83,6 +89,26 @@ QString text(const char16_t* s) {
   return QString::fromUtf16(s);
 }
 
+class DeskRecorders : public model::PaneRecorders {
+ public:
+  explicit DeskRecorders(CTavimorDlg& desk) : desk_(desk) {}
+  int pane_count() const override { return model::kPanes; }
+  bool playing(int pane) const override { return desk_.Pane(pane)->Playing(); }
+  bool recording(int pane) const override { return desk_.Pane(pane)->Recording(); }
+  std::int64_t record_stop_time(int pane) const override {
+    return desk_.Pane(pane)->RecordStopTime();
+  }
+  void start_recording(int pane) override { desk_.StartRecording(pane); }
+  void stop_recording(int pane) override { desk_.Pane(pane)->StopRecording(); }
+  void restart_recording(int pane) override {
+    desk_.Pane(pane)->StopRecording();
+    desk_.StartRecording(pane);
+  }
+
+ private:
+  CTavimorDlg& desk_;
+};
+
 }  // namespace
 
 CTavimorDlg::CTavimorDlg(model::ClientState& state, model::MessageSink& messages,
@@ -115,6 +141,7 @@ void CTavimorDlg::build_controls() {
     connect(pane, &CMyOutput::leftPressed, this, &CTavimorDlg::SelectPane);
     connect(pane, &CMyOutput::rightPressed, this, &CTavimorDlg::on_pane_menu);
     connect(pane, &CMyOutput::leftDoubleClicked, this, &CTavimorDlg::on_pane_double_click);
+    connect(pane, &CMyOutput::recordingChanged, this, &CTavimorDlg::on_recording_changed);
     panes_[static_cast<std::size_t>(i)] = pane;
   }
 
@@ -166,9 +193,11 @@ void CTavimorDlg::build_controls() {
     s->setOrientation(Qt::Horizontal);
     s->setRange(0, kSliders[i].max);
     s->setValue(kSliders[i].value);
+    connect(s, &QSlider::valueChanged, this, [this, i](int v) { on_slider(i, v); });
     slider_[i] = s;
   }
-  make_button(sliders_, 1020, QStringLiteral("默认值"));
+  connect(make_button(sliders_, 1020, QStringLiteral("默认值")), &QPushButton::clicked, this,
+          &CTavimorDlg::OnDefaults);
 
   bit_rate_ = new CDigitDisplay(this);
   bit_rate_->setObjectName(QStringLiteral("bitRate"));
@@ -204,9 +233,11 @@ void CTavimorDlg::build_controls() {
     std::uint32_t right;  // 0: none
   };
   // Their windows come with the tools; the rights are checked already.
-  constexpr std::array<Command, 7> kCommands{{{1081, u"录像", model::rights::kManualRecord},
-                                              {1084, u"抓图", model::rights::kSnapshot},
-                                              {1085, u"视频回放", 0},
+  connect(make_button(commands_, 1081, QStringLiteral("录像")), &QPushButton::clicked, this,
+          &CTavimorDlg::OnRecord);
+  connect(make_button(commands_, 1084, QStringLiteral("抓图")), &QPushButton::clicked, this,
+          &CTavimorDlg::OnSnapshot);
+  constexpr std::array<Command, 5> kCommands{{{1085, u"视频回放", 0},
                                               {1021, u"事件日志", model::rights::kEventLog},
                                               {1089, u"系统配置", 0},
                                               {1079, u"语音对讲", model::rights::kTalkback},
@@ -237,6 +268,7 @@ void CTavimorDlg::build_controls() {
 
   auto* lock = make_button(commands_, 1555, QStringLiteral("锁定"));
   lock->setToolTip(QStringLiteral("锁定屏幕"));
+  connect(lock, &QPushButton::clicked, this, &CTavimorDlg::OnLock);
   auto* minimise = make_button(commands_, 1598, QStringLiteral("最小化"));
   minimise->setToolTip(QStringLiteral("最小化"));
   connect(minimise, &QPushButton::clicked, this, [this] {
@@ -409,6 +441,11 @@ void CTavimorDlg::place_controls() {
 void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
                              const std::function<void()>& pump) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  recorders_ = std::make_unique<DeskRecorders>(*this);
+  if (!viewer_)
+    viewer_ = [](const std::filesystem::path& file) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+    };
   place_controls();
 
   state_.load_channel_file();
@@ -475,11 +512,149 @@ void CTavimorDlg::SelectPane(int pane) {
   if (pane < 0 || pane >= model::kPanes) return;
   desk_.selected_pane = pane;
   for (auto* p : panes_) p->SetSelected(p->Index() == pane);
+  show_pane_settings(pane);
 }
 
 void CTavimorDlg::show_panel(bool ptz) {
   ptz_group_->setVisible(ptz);
   tree_->setVisible(!ptz);
+}
+
+// ---- recording, snapshots, image settings, lock ----
+
+bool CTavimorDlg::StartRecording(int pane) {
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (!p->Playing() || p->Recording()) return false;
+  const model::LocalTime now = clock_->local_now();
+  const auto folder =
+      model::prepare_recording_folder(state_.drives, state_.settings, *space_, now, false);
+  if (!folder) return false;
+  std::u16string device_id;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    for (int i = 0; i < model::kMaxServers && state_.servers.servers[i].used(); ++i)
+      if (state_.servers.servers[i].login_handle == p->LoginHandle())
+        device_id = state_.servers.servers[i].device_id;
+  }
+  const auto name = model::record_file_name(model::record_key(device_id), p->Channel(), now);
+  const std::filesystem::path file = *folder / platform::utf8_from_u16(name);
+  const std::int64_t stop =
+      model::record_stop_time(clock_->seconds_now(), state_.settings.pack_minutes);
+  if (p->StartRecording(file, stop)) return true;
+  messages_.info(u"录像失败!");
+  return false;
+}
+
+void CTavimorDlg::OnRecord() {
+  if (!guard(model::rights::kManualRecord)) return;
+  if (state_.settings.auto_record) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  if (p->Recording())
+    p->StopRecording();
+  else if (p->Playing())
+    StartRecording(p->Index());
+}
+
+void CTavimorDlg::OnSnapshot() {
+  if (!guard(model::rights::kSnapshot)) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  if (!p->Playing()) return;
+  const std::filesystem::path folder = model::path_from_text(
+      state_.settings.snapshot_folder, state_.drives.drives, state_.working_folder);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const auto name = model::snapshot_file_name(model::record_key(ui::u16(p->Address())),
+                                              p->Channel(), clock_->local_now(),
+                                              static_cast<std::uint32_t>(platform::tick_ms()));
+  const std::filesystem::path file = folder / platform::utf8_from_u16(name);
+  if (state_.settings.hardware_decoding) return;
+  const std::wstring path = platform::wide_from_utf8(file.string());
+  if (!CapturePicture(static_cast<int>(p->PlayHandle()), path.c_str())) {
+    messages_.info(u"抓图失败!");
+    return;
+  }
+  if (viewer_) viewer_(file);
+}
+
+void CTavimorDlg::on_recording_changed(int pane, bool recording) {
+  record_lights_[static_cast<std::size_t>(pane)]->SetState(recording ? CLedIndicator::State::On
+                                                                     : CLedIndicator::State::Off);
+}
+
+void CTavimorDlg::show_pane_settings(int pane) {
+  const ImageSettings& s = image_[static_cast<std::size_t>(pane)];
+  moving_sliders_ = true;
+  const std::array<int, 5> values{s.brightness, s.contrast, s.saturation, s.hue, volume_};
+  for (std::size_t i = 0; i < slider_.size(); ++i)
+    if (slider_[i]) slider_[i]->setValue(values[i]);
+  moving_sliders_ = false;
+}
+
+void CTavimorDlg::on_slider(std::size_t slider, int value) {
+  if (moving_sliders_) return;
+  const int pane = desk_.selected_pane;
+  if (!model::has_right(state_.user.rights, model::rights::kImageAdjust)) {
+    messages_.info(u"对不起，您无权限进行该操作！");
+    show_pane_settings(pane);
+    return;
+  }
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  ImageSettings& s = image_[static_cast<std::size_t>(pane)];
+  switch (slider) {
+    case 0:
+      s.brightness = value;
+      break;
+    case 1:
+      s.contrast = value;
+      break;
+    case 2:
+      s.saturation = value;
+      break;
+    case 3:
+      s.hue = value;
+      break;
+    default:
+      if (p->SoundOn()) {
+        volume_ = value;
+        Play264_PlaySound(p->PlayHandle());
+        Play264_SetVolume(p->PlayHandle(), static_cast<DWORD>(value * 655));
+      }
+      break;
+  }
+}
+
+void CTavimorDlg::OnDefaults() {
+  if (!guard(model::rights::kImageAdjust)) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(desk_.selected_pane)];
+  image_[static_cast<std::size_t>(desk_.selected_pane)] = ImageSettings{};
+  volume_ = 50;
+  if (p->PlayHandle() >= 0) {
+    Play264_PlaySound(p->PlayHandle());
+    Play264_SetVolume(p->PlayHandle(), 65356);
+  }
+  show_pane_settings(desk_.selected_pane);
+}
+
+void CTavimorDlg::OnLock() {
+  QWidget* lock = findChild<QWidget*>(id_name(1555));
+  if (!desk_.locked) {
+    // Everything before the lock button in the tab order.
+    locked_controls_.clear();
+    for (QWidget* w = nextInFocusChain(); w && w != this && w != lock; w = w->nextInFocusChain())
+      if (w->isEnabled() && w->focusPolicy() != Qt::NoFocus && !qobject_cast<CMyOutput*>(w)) {
+        w->setEnabled(false);
+        locked_controls_.push_back(w);
+      }
+    desk_.locked = true;
+    return;
+  }
+  const model::UserFiles files(state_.working_folder);
+  model::UserDialogs controller(files, state_.user, messages_);
+  CDlgLockPwd dialog(controller, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  for (QWidget* w : locked_controls_) w->setEnabled(true);
+  locked_controls_.clear();
+  desk_.locked = false;
 }
 
 // ---- the pane menu, paging, sound, full screen ----
@@ -859,9 +1034,22 @@ void CTavimorDlg::on_timer(int id) {
       bit_rate_->SetValue(p->Playing() ? _GetBitRate(p->LoginHandle(), p->Channel()) : 0);
       break;
     }
+    case kPlanTimer:
+      model::plan_check(state_.settings, desk_.cycling, state_.drives.all_full, clock_->local_now(),
+                        *recorders_);
+      break;
+    case kDiskTimer: {
+      const auto r = model::disk_space_check(state_.drives, state_.settings, *space_, *recorders_,
+                                             state_.events, clock_->local_now(), messages_);
+      if (!r.rearm) stop_timer(kDiskTimer);
+      break;
+    }
+    case kPackTimer:
+      model::file_packing(clock_->seconds_now(), *recorders_);
+      break;
     default:
-      // The plan, disk, packing, time-sync and re-login work joins with the
-      // recording and the desk's remaining tools.
+      // Time sync visits nothing yet; the re-login joins with the server
+      // management, which must not use up the SDK's login slots.
       break;
   }
 }

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "model/desk.h"
+#include "platform/text.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
 
@@ -30,7 +31,17 @@ CMyOutput::CMyOutput(int index, model::ClientState& state, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   QtWindowBackend::Hooks hooks;
   hooks.message = [this](UINT msg, WPARAM w, LPARAM) {
-    if (msg == WM_USER) emit streamNotice(index_, static_cast<unsigned>(w));
+    if (msg != WM_USER) return;
+    // A lost stream must not look like a frozen picture.
+    if (w == NOTIFY_SESSION_LOST || w == NOTIFY_P2P_TIMEOUT) {
+      status_ = w == NOTIFY_SESSION_LOST ? QStringLiteral("网络中断，正在重新连接…")
+                                         : QStringLiteral("连接超时，设备离线");
+      Backend().clear();
+      update();
+    } else if (w == NOTIFY_STREAM_START) {
+      status_.clear();
+    }
+    emit streamNotice(index_, static_cast<unsigned>(w));
   };
   hooks.repaint = [this] { update(); };
   window_ = std::make_unique<QtWindow>(this, std::move(hooks), 352, 288);
@@ -112,6 +123,8 @@ void CMyOutput::stop_locked(long final_handle) {
     if (n > 0) --n;
   }
   Backend().clear();
+  QMetaObject::invokeMethod(
+      this, [this] { status_.clear(); }, Qt::QueuedConnection);
   request_update();
 }
 
@@ -148,6 +161,30 @@ int CMyOutput::Channel() const {
 QString CMyOutput::Address() const {
   std::lock_guard lock(m_);
   return address_;
+}
+
+bool CMyOutput::StartRecording(const std::filesystem::path& file, std::int64_t stop_time) {
+  long login;
+  int channel;
+  {
+    std::lock_guard lock(m_);
+    if (!playing_ || recording_) return false;
+    login = login_handle_;
+    channel = channel_;
+  }
+  const std::wstring path = platform::wide_from_utf8(file.string());
+  if (!StartLocalRecord(login, channel, path.c_str())) return false;
+  {
+    std::lock_guard lock(m_);
+    recording_ = true;
+  }
+  record_stop_time_ = stop_time;
+  emit recordingChanged(index_, true);
+  return true;
+}
+
+QString CMyOutput::StreamStatus() const {
+  return status_;
 }
 
 void CMyOutput::StopRecording() {
@@ -206,13 +243,14 @@ void CMyOutput::paintEvent(QPaintEvent*) {
     // Live: the player's latest picture, or its progress text until the first.
     const QImage* picture = Backend().take_picture();
     if (picture && !picture->isNull()) {
+      status_.clear();
       if (picture->size() == all.size())
         p.drawImage(0, 0, *picture);
       else
         p.drawImage(all, *picture);
     } else {
       p.fillRect(all, Qt::black);
-      const QString text = Backend().text();
+      const QString text = status_.isEmpty() ? Backend().text() : status_;
       if (!text.isEmpty()) {
         p.setPen(QColor(220, 220, 220));
         p.drawText(all.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, text);

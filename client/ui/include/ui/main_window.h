@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,8 @@
 
 #include "model/client_state.h"
 #include "model/desk.h"
+#include "model/recording.h"
+#include "model/time_source.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "ui/output_pane.h"
@@ -91,6 +94,21 @@ class CTavimorDlg : public QDialog {
   void ToggleSound();
   void StopPane(int pane);
   void MultiFullScreen();
+  // "录像", "抓图", "锁定" and "默认值".
+  void OnRecord();
+  void OnSnapshot();
+  void OnLock();
+  void OnDefaults();
+  // Where snapshots are shown (the desktop's image viewer; tests replace it).
+  void SetPictureViewer(std::function<void(const std::filesystem::path&)> viewer) {
+    viewer_ = std::move(viewer);
+  }
+  // The clock and free space the recording timers read (tests replace them).
+  void SetClock(model::Clock* clock) { clock_ = clock; }
+  void SetSpace(model::SpaceSource* space) { space_ = space; }
+  // Starts a recording on a playing pane in the current folder (plan, packing).
+  bool StartRecording(int pane);
+  void RunTimer(int id) { on_timer(id); }
   // The context menu of a pane as it would open now (tests look into it).
   QMenu* BuildPaneMenu(int pane);
   QMenu* PaneMenu() const { return pane_menu_; }
@@ -130,6 +148,9 @@ class CTavimorDlg : public QDialog {
   // Runs body on the desk's worker thread; false while it is busy.
   bool run_worker(std::function<void()> body);
   void set_controls_visible(bool visible);
+  void on_slider(std::size_t slider, int value);
+  void show_pane_settings(int pane);
+  void on_recording_changed(int pane, bool recording);
 
   model::ClientState& state_;
   model::MessageSink& messages_;
@@ -156,6 +177,19 @@ class CTavimorDlg : public QDialog {
   QMenu* system_menu_ = nullptr;
   QMenu* pane_menu_ = nullptr;
   int restore_page_size_ = 9;
+  struct ImageSettings {
+    int brightness = 127, contrast = 67, saturation = 64, hue = 0;
+  };
+  std::array<ImageSettings, model::kPanes> image_{};
+  int volume_ = 50;
+  bool moving_sliders_ = false;
+  std::vector<QWidget*> locked_controls_;
+  std::function<void(const std::filesystem::path&)> viewer_;
+  model::SystemClock system_clock_;
+  model::DiskSpace disk_space_;
+  model::Clock* clock_ = &system_clock_;
+  model::SpaceSource* space_ = &disk_space_;
+  std::unique_ptr<model::PaneRecorders> recorders_;
   CBMPButton* system_button_ = nullptr;
   std::map<int, QTimer*> timers_;
   std::vector<CColorButton*> ptz_pad_;

@@ -56,6 +56,12 @@ class CMyOutput : public QWidget {
   void SetSound(bool on) { sound_ = on; }
   // Stops a running recording (any thread).
   void StopRecording();
+  // Starts recording into file while the pane plays; false when the SDK
+  // refused. stop_time: seconds since the epoch at which file packing closes it.
+  bool StartRecording(const std::filesystem::path& file, std::int64_t stop_time);
+  std::int64_t RecordStopTime() const { return record_stop_time_; }
+  // The state shown over a lost stream until video returns (empty: none).
+  QString StreamStatus() const;
   void SetPtzSpeed(int speed) { ptz_speed_ = speed; }
 
   // GUI thread.
@@ -100,6 +106,8 @@ class CMyOutput : public QWidget {
 
   std::atomic<int> ptz_speed_{32};
   std::atomic<bool> sound_{false};
+  std::atomic<std::int64_t> record_stop_time_{0};
+  QString status_;  // GUI thread
   bool selected_ = false;
   model::Rect rect_{};
 };
