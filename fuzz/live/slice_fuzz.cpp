@@ -1,6 +1,6 @@
 // The slice assembler on any sequence of datagrams (two length bytes before
 // each): it never reads or writes outside its buffer and every frame it
-// completes is signed and within the limit.
+// completes is signed, carries data and is within the limit.
 #include <cstdint>
 #include <cstdlib>
 
@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (a.feed({data + at, n}) == SliceAssembler::Result::complete) {
       const auto f = a.frame();
       const auto h = velmo::media::read_frame_header(f);
-      if (!h || !h->signed_ok() || h->total() != f.size() ||
-          f.size() > velmo::media::kMaxFrameSize ||
-          a.buffer_capacity() > velmo::media::kMaxFrameSize)
+      if (!h || !h->signed_ok() || h->data_length() == 0 || h->total() != f.size() ||
+          f.size() > velmo::media::kMaxUdpFrameSize ||
+          a.buffer_capacity() > velmo::media::kMaxUdpFrameSize)
         std::abort();
     }
     at += n;

@@ -139,18 +139,20 @@ void CUDP_CE::StopReceiver(bool wake_socket) {
   m_hThread.join();
 }
 
-void CUDP_CE::CloseHandle() {
+bool CUDP_CE::CloseHandle() {
   std::lock_guard lock(m_sockLock);
   const SOCKET s = m_hSocket.exchange(INVALID_SOCKET);
-  if (s == INVALID_SOCKET) return;
+  if (s == INVALID_SOCKET) return true;
   platform::close_socket(s);
-  if (m_bNetStarted) {
-    platform::net_cleanup();
-    m_bNetStarted = false;
-  }
+  if (!m_bNetStarted) return true;
+  m_bNetStarted = false;
+  return platform::net_cleanup() == 0;
 }
 
 unsigned long CUDP_CE::Close() {
+  // A socket that is already gone (never opened, closed twice, or closed by a
+  // failed punch) cannot be closed again: that is the caller's failure.
+  const bool had_socket = m_hSocket.load() != INVALID_SOCKET;
   m_bClosing = true;
   m_bCancel = 1;
   m_sigAbort.stop();
@@ -159,9 +161,10 @@ unsigned long CUDP_CE::Close() {
   // Every wait of a running P2PMakeHole has just been woken; let it leave
   // before the handle it uses is closed.
   m_evIdle.wait(5000);
-  CloseHandle();
+  const bool cleaned = CloseHandle();
   m_bOpen = false;
-  return 1;
+  if (!had_socket) return kFailStartup;
+  return cleaned ? 1 : kFailSocket;
 }
 
 int CUDP_CE::Setp2pSvrInfo(const wchar_t* ip, int port) {

@@ -36,11 +36,23 @@ bool Event::is_set() const {
 }
 
 bool Mutex::lock(int timeout_ms) {
+  std::unique_lock lock(m_);
+  auto free = [&] { return !held_; };
   if (timeout_ms < 0) {
-    m_.lock();
-    return true;
+    cv_.wait(lock, free);
+  } else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), free)) {
+    return false;
   }
-  return m_.try_lock_for(std::chrono::milliseconds(timeout_ms));
+  held_ = true;
+  return true;
+}
+
+void Mutex::unlock() {
+  {
+    std::lock_guard lock(m_);
+    held_ = false;
+  }
+  cv_.notify_one();
 }
 
 }  // namespace platform

@@ -64,11 +64,20 @@ bool public_addr_query(SOCKET s, std::string_view server, int port, std::uint32_
   return false;
 }
 
-std::optional<int> measure_drift(const AuthReply& reply, int initial) {
+std::optional<int> measure_drift(const AuthReply& reply, int initial, ProbeWake* wake) {
   platform::Socket probe(platform::udp_socket());
   if (!probe || !platform::set_reuse_addr(probe.get(), true) ||
       !platform::bind_socket(probe.get(), {0, 0}))
     return std::nullopt;
+  // A stop shuts the probe down: its waits end and the exchange fails.
+  struct Attached {
+    ProbeWake* wake;
+    ~Attached() {
+      if (wake) wake->detach();
+    }
+  } attached{wake && wake->attach(probe.get()) ? wake : nullptr};
+  if (wake && !attached.wake) return std::nullopt;
+  const auto stopped = [&] { return attached.wake && attached.wake->stopped(); };
   int drift = initial;
   int first = -1;
   int second = -1;
@@ -77,6 +86,7 @@ std::optional<int> measure_drift(const AuthReply& reply, int initial) {
     std::uint32_t ip_net = 0;
     std::uint16_t port_net = 0;
     if (!public_addr_query(probe.get(), server->ipv4, server->port, ip_net, port_net)) {
+      if (stopped()) return std::nullopt;
       drift = 10000;
       break;
     }
@@ -93,7 +103,7 @@ std::optional<int> measure_drift(const AuthReply& reply, int initial) {
   return drift;
 }
 
-bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes) {
+bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes, ProbeWake* wake) {
   const NewConnection open{target.port, target.timeout_s};
   const HttpResult r = http_exchange(
       conn, auth_url(wide(target.server), target.port, wide(target.i2c), wide(target.tel)), &open,
@@ -107,7 +117,7 @@ bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes) {
   auto reply = read_auth_reply(r.body);
   if (!reply) return false;
   conn.m_strWanIP = reply->wan_ip;
-  auto drift = measure_drift(*reply, conn.m_nDriftRange);
+  auto drift = measure_drift(*reply, conn.m_nDriftRange, wake);
   if (!drift) return false;
   conn.m_nDriftRange = *drift;
   return true;
@@ -125,7 +135,18 @@ bool authenticate_channel(ChannelInfo& channel, int timeout_s, bool honour_stop)
   const AuthTarget target{user.m_strServer, user.m_nPort, user.m_strI2c, user.m_strTel, timeout_s};
   // A cancel during the exchange discards the object; the result stands only
   // while the channel still holds this one.
-  if (authenticate(*conn, target, true) && channel.http() == conn) return true;
+  class ChannelWake final : public ProbeWake {
+   public:
+    ChannelWake(ChannelInfo& ch, const CMorvic* c) : ch_(ch), conn_(c) {}
+    bool attach(SOCKET probe) override { return ch_.attach_probe(conn_, probe); }
+    void detach() override { ch_.detach_probe(); }
+    bool stopped() const override { return ch_.http().get() != conn_; }
+
+   private:
+    ChannelInfo& ch_;
+    const CMorvic* conn_;
+  } wake(channel, conn.get());
+  if (authenticate(*conn, target, true, &wake) && channel.http() == conn) return true;
   if (channel.http() == conn) channel.discard_http();
   return false;
 }

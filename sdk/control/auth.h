@@ -33,9 +33,22 @@ struct AuthTarget {
   int timeout_s = 20;
 };
 
+// Where the drift probe of an exchange is registered so that a stop wakes its
+// waits: attach is false when the exchange was stopped already.
+class ProbeWake {
+ public:
+  virtual bool attach(SOCKET probe) = 0;
+  virtual void detach() = 0;
+  virtual bool stopped() const = 0;
+
+ protected:
+  ~ProbeWake() = default;
+};
+
 // Runs the exchange on conn (a fresh object). With set_codes, a failed
 // connection, send or status leaves its code in the last error code.
-bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes);
+bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes,
+                  ProbeWake* wake = nullptr);
 
 // Authentication for a user's channel: replaces the channel's HTTP client
 // object, and discards it again on failure. The caller ran the guard. The
@@ -44,8 +57,8 @@ bool authenticate(CMorvic& conn, const AuthTarget& target, bool set_codes);
 bool authenticate_channel(ChannelInfo& channel, int timeout_s, bool honour_stop = false);
 
 // Port-drift value after asking the reply's P2P servers for the public port
-// of one probe socket; nullopt fails the exchange.
-std::optional<int> measure_drift(const AuthReply& reply, int initial);
+// of one probe socket; nullopt fails the exchange, and so does a stop.
+std::optional<int> measure_drift(const AuthReply& reply, int initial, ProbeWake* wake = nullptr);
 
 // The public address of socket s as the P2P server at server:port saw it,
 // both in network byte order.

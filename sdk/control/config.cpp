@@ -62,6 +62,7 @@ HttpResult channel_request(ChannelInfo& ch, int auth_timeout, std::wstring_view 
 }
 
 HttpResult auth_socket_request(std::wstring_view server, int port, std::wstring_view action_query) {
+  if (!user_table()) return failed(HttpFailure::send);
   auto conn = auth_socket();
   if (!conn) return failed(HttpFailure::send);
   return http_request(*conn, server, port, action_query);

@@ -54,14 +54,21 @@ int LogOut(long loginHandle) {
 int UserAnthenticate(char* i2c, int i2cLen, const wchar_t* tel, const wchar_t* server, int port,
                      int timeout) {
   using namespace velmo;
-  if (!i2c || i2cLen <= 0 || !tel || !server) return 0;
+  if (!user_table() || !i2c || i2cLen <= 0 || !tel || !server) return 0;
   const std::size_t len = strnlen(i2c, static_cast<std::size_t>(i2cLen) + 1);
   if (len > static_cast<std::size_t>(i2cLen)) return 0;
   auto conn = make_http();
   if (!conn) return 0;
   set_auth_socket(conn);
+  // A release that ran meanwhile must not find its socket replaced.
+  const auto still_started = [&] {
+    if (user_table()) return true;
+    if (auth_socket() == conn) set_auth_socket(nullptr);
+    return false;
+  };
+  if (!still_started()) return 0;
   const AuthTarget target{narrow(server), port, std::string(i2c, len), narrow(tel), timeout};
-  if (authenticate(*conn, target, false) && auth_socket() == conn) return 1;
+  if (authenticate(*conn, target, false) && auth_socket() == conn && still_started()) return 1;
   if (auth_socket() == conn) set_auth_socket(nullptr);
   return 0;
 }
@@ -71,7 +78,7 @@ const char* ConnectAnalyze(char* i2c, const wchar_t* tel, const wchar_t* server,
                            int useConnect, int resolution, int frameRate, int imageType) {
   using namespace velmo;
   g_analyze_result.clear();
-  if (!i2c || !tel || !server || listenPort < 0) return g_analyze_result.c_str();
+  if (!user_table() || !i2c || !tel || !server || listenPort < 0) return g_analyze_result.c_str();
   auto conn = auth_socket();
   if (!conn) return g_analyze_result.c_str();
   NegotiationQuery q;
@@ -95,7 +102,7 @@ const char* ConnectAnalyze(char* i2c, const wchar_t* tel, const wchar_t* server,
 }
 
 void CancleHttpRequst() {
-  velmo::close_http(velmo::auth_socket().get());
+  if (velmo::user_table()) velmo::close_http(velmo::auth_socket().get());
 }
 
 int CancleHttpRequst(long loginHandle, long channel) {
@@ -107,7 +114,7 @@ int CancleHttpRequst(long loginHandle, long channel) {
 
 int GetPublicAddrBySock(unsigned int sock, const wchar_t* server, int port, sockaddr_in& addr) {
   std::memset(&addr, 0, sizeof addr);
-  if (!server) return 0;
+  if (!velmo::user_table() || !server) return 0;
   std::uint32_t ip = 0;
   std::uint16_t public_port = 0;
   if (!velmo::public_addr_query(sock, velmo::narrow(server), port, ip, public_port)) return 0;

@@ -59,11 +59,13 @@ void ReleaseMonitClientSDK() {
     g_table.store(nullptr, std::memory_order_release);
     g_owned_table.reset();
   }
+  // A UserAnthenticate that raced this release may have put a socket back.
+  set_auth_socket(nullptr);
   platform::net_cleanup();
 }
 
 int _GetLastErrorCode() {
-  return velmo::take_last_error();
+  return velmo::user_table() ? velmo::take_last_error() : 0;
 }
 
 int SetMsgWnd(long loginHandle, long channel, HWND wnd) {

@@ -95,8 +95,23 @@ void ChannelInfo::set_http(std::shared_ptr<CMorvic> conn) {
   {
     std::lock_guard lock(http_mutex_);
     old = std::exchange(m_pHttpConn, std::move(conn));
+    // The probe belongs to the replaced object's exchange; held under the
+    // lock so its owner cannot close it meanwhile.
+    if (old) platform::shutdown_socket(probe_);
   }
   close_http(old.get());
+}
+
+bool ChannelInfo::attach_probe(const CMorvic* conn, SOCKET probe) {
+  std::lock_guard lock(http_mutex_);
+  if (!conn || m_pHttpConn.get() != conn) return false;
+  probe_ = probe;
+  return true;
+}
+
+void ChannelInfo::detach_probe() {
+  std::lock_guard lock(http_mutex_);
+  probe_ = INVALID_SOCKET;
 }
 
 void ChannelInfo::discard_http() {

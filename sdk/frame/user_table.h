@@ -22,6 +22,7 @@ inline constexpr int kChannelCount = 6;
 
 struct UserInfo;
 class CPTZProtocol;
+struct LiveChannelState;
 
 // The channel's listening TCP server. The media plane's listener (which also
 // accepts the device's connections) implements this; until then a plain
@@ -54,6 +55,10 @@ struct ChannelInfo {
   std::shared_ptr<CMorvic> http() const;
   void set_http(std::shared_ptr<CMorvic> conn);
   void discard_http();
+  // The drift probe of an authentication on conn: discarding conn shuts it
+  // down, which wakes its waits. False when conn is no longer the channel's.
+  bool attach_probe(const CMorvic* conn, SOCKET probe);
+  void detach_probe();
 
   int m_nHttpTimeout = 20;
   int m_nListenPort = 0;
@@ -80,6 +85,9 @@ struct ChannelInfo {
   int m_nReconnectDelay = 5000;
   std::unique_ptr<CPTZProtocol> m_pPtz;  // the channel's PTZ encoder
   UserInfo* m_pUser;
+  // The live code's locks for this channel (media/live_channel.h), made on
+  // first use; its deleter comes from there as the type is not complete here.
+  std::unique_ptr<LiveChannelState, void (*)(LiveChannelState*)> m_pLiveState{nullptr, nullptr};
   std::unique_ptr<LiveSession> m_pRtspManager;
   std::unique_ptr<ChannelListener> m_pListener;
   std::string m_strConnectType;
@@ -89,6 +97,7 @@ struct ChannelInfo {
  private:
   mutable std::mutex http_mutex_;
   std::shared_ptr<CMorvic> m_pHttpConn;
+  SOCKET probe_ = INVALID_SOCKET;
 };
 
 struct UserInfo {

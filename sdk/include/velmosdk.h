@@ -12,6 +12,8 @@
 inline constexpr WPARAM NOTIFY_STREAM_START = 2145;
 inline constexpr WPARAM NOTIFY_SESSION_LOST = 2144;
 inline constexpr WPARAM NOTIFY_P2P_TIMEOUT = 2134;
+// A record write failed: the file ends at its last whole frame, recording stopped.
+inline constexpr WPARAM NOTIFY_RECORD_FAILED = 2146;
 
 // Library frame.
 BREVANTA_EXPORT int InitMonitClientSDK();

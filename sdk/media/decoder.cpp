@@ -1,18 +1,39 @@
 #include "media/decoder.h"
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 
-#include "media/frame_format.h"
+#include "platform/window.h"
+#include "velmosdk.h"
 #include "vidrane/vidrane.h"
 
 namespace velmo {
+namespace {
 
+namespace fs = std::filesystem;
 using media::read_frame_header;
+
+// Lost-frame mode 1: after a gap in the numbering, frames without picture
+// data are held back until a type-1 frame.
+bool passes_loss_rule(const media::FrameHeader& h, std::uint32_t& last, bool& recovering) {
+  const std::uint32_t diff = h.number > last ? h.number - last : last - h.number;
+  if (last != 0 && diff > 1) recovering = true;
+  if (recovering && h.type() == 1) recovering = false;
+  last = h.number;
+  return !(recovering && h.length1 == 0);
+}
+
+bool write_whole(std::FILE* f, std::span<const std::uint8_t> bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+}
+
+}  // namespace
 
 CDecoder::CDecoder(HWND wnd, int playPort) : CDecoder(wnd, playPort, Limits{}) {}
 
 CDecoder::CDecoder(HWND wnd, int playPort, Limits limits)
-    : m_limits(limits), m_hWnd(wnd), m_nPlayPort(playPort) {}
+    : m_limits(limits), m_hWnd(wnd), m_nPlayPort(playPort), m_recordWriter(write_whole) {}
 
 CDecoder::~CDecoder() {
   Stop();
@@ -34,7 +55,11 @@ bool CDecoder::Push(std::span<const std::uint8_t> frame) {
   const auto h = read_frame_header(frame);
   if (!h || !h->signed_ok() || h->data_length() == 0 || h->total() > frame.size()) return false;
   const bool key = h->type() == 1;
-  Frame copy(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(h->total()));
+  const auto whole = frame.first(static_cast<std::size_t>(h->total()));
+  // Before any drop decision: a display that falls behind must not leave
+  // gaps in the file.
+  Record(whole, *h);
+  Frame copy(whole.begin(), whole.end());
   {
     std::lock_guard lock(m_hQueueMutex);
     if (m_bPushWaitKey && !key) {
@@ -44,7 +69,7 @@ bool CDecoder::Push(std::span<const std::uint8_t> frame) {
     m_bPushWaitKey = false;
     if (m_queue.size() + 1 > m_limits.max_frames ||
         m_nQueuedBytes + copy.size() > m_limits.max_bytes)
-      DropForRoom(key);
+      DropForRoom(key, copy.size());
     if (m_bPushWaitKey) {
       ++m_nDropped;
       return true;
@@ -56,31 +81,38 @@ bool CDecoder::Push(std::span<const std::uint8_t> frame) {
   return true;
 }
 
-// Under the queue mutex. Frames go from the front up to the next type-1
-// frame after it, so the queue still starts where the picture can be decoded;
-// without such a frame the whole backlog goes and the stream resumes at the
-// next type-1 frame that arrives.
-void CDecoder::DropForRoom(bool incoming_key) {
-  std::size_t next_key = m_queue.size();
-  for (std::size_t i = 1; i < m_queue.size(); ++i) {
+// Under the queue mutex. The queue must keep starting where the picture can
+// be decoded, so it is cut only at a later type-1 frame: the earliest one
+// that leaves at most half the byte limit (trimming then is not repeated for
+// every frame), else the newest. Without a later type-1 frame the whole
+// backlog goes and the stream resumes at the next type-1 frame that arrives.
+void CDecoder::DropForRoom(bool incoming_key, std::size_t incoming_size) {
+  std::size_t cut = m_queue.size();
+  std::size_t before = m_queue.empty() ? 0 : m_queue.front().size();
+  for (std::size_t i = 1; i < m_queue.size(); before += m_queue[i].size(), ++i) {
     const auto h = read_frame_header(m_queue[i]);
-    if (h && h->type() == 1) {
-      next_key = i;
+    if (!h || h->type() != 1) continue;
+    cut = i;
+    if (m_queue.size() - i + 1 <= m_limits.max_frames &&
+        m_nQueuedBytes - before <= m_limits.max_bytes / 2)
       break;
+  }
+  for (std::size_t i = 0; i < cut; ++i) m_nQueuedBytes -= m_queue[i].size();
+  m_nDropped += cut;
+  m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(cut));
+  if (!m_queue.empty() && (m_queue.size() + 1 > m_limits.max_frames ||
+                           m_nQueuedBytes + incoming_size > m_limits.max_bytes)) {
+    if (!incoming_key) {
+      // The kept start stays decodable; what arrives waits for a type-1 frame.
+      m_bPushWaitKey = true;
+      return;
     }
+    // The incoming type-1 frame is the newer start.
+    m_nDropped += m_queue.size();
+    m_queue.clear();
+    m_nQueuedBytes = 0;
   }
-  for (std::size_t i = 0; i < next_key; ++i) m_nQueuedBytes -= m_queue[i].size();
-  m_nDropped += next_key;
-  m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(next_key));
   if (m_queue.empty() && !incoming_key) m_bPushWaitKey = true;
-  // A backlog of key frames alone: keep only the newest data.
-  while (!m_queue.empty() &&
-         (m_queue.size() + 1 > m_limits.max_frames || m_nQueuedBytes > m_limits.max_bytes / 2)) {
-    m_nQueuedBytes -= m_queue.front().size();
-    m_queue.pop_front();
-    ++m_nDropped;
-    if (m_queue.empty() && !incoming_key) m_bPushWaitKey = true;
-  }
 }
 
 void CDecoder::Run() {
@@ -103,37 +135,49 @@ void CDecoder::Run() {
       if (!key) continue;
       m_bWaitKey = false;
     }
-    if (m_nLostFrameProc == 1) {
-      const std::uint32_t diff =
-          h->number > m_nLastFrameNo ? h->number - m_nLastFrameNo : m_nLastFrameNo - h->number;
-      if (m_nLastFrameNo != 0 && diff > 1) m_bRecovering = true;
-      if (m_bRecovering && key) m_bRecovering = false;
-      if (m_bRecovering && h->length1 == 0) {
-        m_nLastFrameNo = h->number;
-        continue;
-      }
-    }
+    if (m_nLostFrameProc == 1 && !passes_loss_rule(*h, m_nLastFrameNo, m_bRecovering)) continue;
     const int fps = h->fps();
     if (fps >= 1 && fps <= 25 && fps != m_nFps) {
       m_nFps = fps;
       m_nIdleSleep = 1000 / fps;
     }
-    WriteRecord(frame, key);
     if (!Play264_InputData(m_nPlayPort, frame.data(), static_cast<DWORD>(frame.size()))) Stop();
     ++m_nPlayed;
     m_nLastFrameNo = h->number;
   }
 }
 
-void CDecoder::WriteRecord(const Frame& frame, bool key) {
-  std::lock_guard lock(m_recordMutex);
-  if (!m_pFile) return;
-  if (!m_bRecordStarted) {
-    if (!key) return;
-    m_bRecordStarted = true;
+void CDecoder::Record(std::span<const std::uint8_t> frame, const media::FrameHeader& h) {
+  {
+    std::lock_guard lock(m_recordMutex);
+    // Followed on every frame, so a recording started later knows the stream.
+    const bool passes =
+        m_nLostFrameProc != 1 || passes_loss_rule(h, m_nRecordLastNo, m_bRecordRecovering);
+    if (!m_pFile || !passes) return;
+    if (!m_bRecordStarted) {
+      if (h.type() != 1) return;
+      m_bRecordStarted = true;
+    }
+    if (m_recordWriter(m_pFile, frame)) {
+      m_nRecordSize += frame.size();
+      return;
+    }
+    // Frames after a torn one would be read misaligned: cut the torn part
+    // off and end the recording.
+    std::fclose(m_pFile);
+    m_pFile = nullptr;
+    std::error_code ec;
+    if (fs::is_regular_file(m_strRecordPath, ec))
+      fs::resize_file(m_strRecordPath, m_nRecordSize, ec);
+    m_strRecordPath.clear();
+    m_bRecordStarted = false;
   }
-  std::fwrite(frame.data(), 1, frame.size(), m_pFile);
-  std::fflush(m_pFile);
+  PostMessage(m_hWnd, WM_USER, NOTIFY_RECORD_FAILED, 0);
+}
+
+void CDecoder::SetRecordWriter(RecordWriter writer) {
+  std::lock_guard lock(m_recordMutex);
+  m_recordWriter = writer ? std::move(writer) : RecordWriter(write_whole);
 }
 
 bool CDecoder::StartRecord(const std::string& path) {
@@ -145,6 +189,8 @@ bool CDecoder::StartRecord(const std::string& path) {
   if (path.empty()) return false;
   m_pFile = std::fopen(path.c_str(), "a+b");
   if (!m_pFile) return false;
+  const long size = std::fseek(m_pFile, 0, SEEK_END) == 0 ? std::ftell(m_pFile) : -1;
+  m_nRecordSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
   m_strRecordPath = path;
   return true;
 }

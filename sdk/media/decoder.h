@@ -1,6 +1,6 @@
-// CDecoder: the queue between the stream receiver and the player. Its thread
-// waits for the first type-1 frame, skips what a loss made unplayable, writes
-// frames to the record file and hands them to Play264_InputData.
+// CDecoder: the queue between the stream receiver and the player. Frames are
+// recorded as they arrive; its thread waits for the first type-1 frame, skips
+// what a loss made unplayable and hands the frames to Play264_InputData.
 #pragma once
 
 #include <atomic>
@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "media/frame_format.h"
 #include "media/thread_template.h"
 #include "platform/types.h"
 
@@ -34,15 +36,18 @@ class CDecoder final : public CThreadTemplate {
 
   void Run() override;
 
-  // Copies a signed frame of non-zero length into the queue. False while
-  // stopping or for a frame it cannot take. A full queue drops frames up to
-  // the next type-1 frame instead of growing.
+  // Records a signed frame of non-zero length and copies it into the queue.
+  // False while stopping or for a frame it cannot take. A full queue drops
+  // frames up to a later type-1 frame instead of growing; the record file
+  // still gets them.
   bool Push(std::span<const std::uint8_t> frame);
   void Stop();
   bool Stopping() const { return m_bStop.load(); }
 
   // Recording (caller's thread): closes any open file, then opens path for
-  // appending; false when it cannot be opened (no file is left open).
+  // appending; false when it cannot be opened (no file is left open). A write
+  // that fails cuts the file back to its last whole frame, stops recording
+  // and posts NOTIFY_RECORD_FAILED to the window.
   bool StartRecord(const std::string& path);
   // Closes the file; true when recording was on.
   bool StopRecord();
@@ -52,10 +57,15 @@ class CDecoder final : public CThreadTemplate {
   std::uint64_t FramesPlayed() const { return m_nPlayed.load(); }
   std::uint64_t FramesDropped() const { return m_nDropped.load(); }
 
+  // Writes one whole frame to the record file and flushes it; false when any
+  // part may be missing. Replaceable so a test can fail a write part-way.
+  using RecordWriter = std::function<bool(std::FILE*, std::span<const std::uint8_t>)>;
+  void SetRecordWriter(RecordWriter writer);
+
  private:
   using Frame = std::vector<std::uint8_t>;
-  void DropForRoom(bool incoming_key);
-  void WriteRecord(const Frame& frame, bool key);
+  void DropForRoom(bool incoming_key, std::size_t incoming_size);
+  void Record(std::span<const std::uint8_t> frame, const media::FrameHeader& h);
 
   Limits m_limits;
   std::deque<Frame> m_queue;
@@ -75,6 +85,11 @@ class CDecoder final : public CThreadTemplate {
   std::string m_strRecordPath;
   std::FILE* m_pFile = nullptr;
   bool m_bRecordStarted = false;
+  std::uint64_t m_nRecordSize = 0;  // the file up to its last whole frame
+  RecordWriter m_recordWriter;
+  // The loss rule of the display, applied to the frames as they arrive.
+  std::uint32_t m_nRecordLastNo = 0;
+  bool m_bRecordRecovering = false;
 
   mutable std::mutex m_hQueueMutex;
   std::condition_variable m_queueCv;

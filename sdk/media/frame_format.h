@@ -12,10 +12,13 @@ namespace velmo::media {
 
 inline constexpr std::uint32_t kFrameSignature = 0x12345678;
 inline constexpr std::size_t kFrameHeaderSize = 24;
-// The TCP receiver's frame buffer; also the largest frame the UDP assembler
-// builds, so a slice count cannot ask for more memory than a TCP record can.
+// The TCP receiver's frame buffer.
 inline constexpr std::size_t kMaxFrameSize = 128 * 1024;
 inline constexpr std::size_t kMaxFrameData = kMaxFrameSize - kFrameHeaderSize;
+// The largest frame the UDP assembler builds. Key frames of D1 or 720p
+// streams exceed 128 KiB; this bound only stops a slice count from asking
+// for unbounded memory.
+inline constexpr std::size_t kMaxUdpFrameSize = 2u << 20;
 
 struct FrameHeader {
   std::uint32_t reserved = 0;

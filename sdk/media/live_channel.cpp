@@ -1,7 +1,7 @@
 #include "media/live_channel.h"
 
 #include <cerrno>
-#include <map>
+#include <mutex>
 
 #include "control/connect.h"
 #include "control/negotiate.h"
@@ -15,8 +15,13 @@
 namespace velmo {
 namespace {
 
-std::mutex g_states_mutex;
-std::map<const ChannelInfo*, std::unique_ptr<LiveChannelState>> g_states;
+// Guards only the making of a channel's state, which any thread may ask for
+// first.
+std::mutex g_make_state_mutex;
+
+void delete_state(LiveChannelState* state) {
+  delete state;
+}
 
 // A new session for a negotiated connection target; runs on the connect
 // thread.
@@ -26,9 +31,11 @@ bool live_handoff(ChannelInfo& channel, const ConnectTarget& t) {
   std::unique_ptr<LiveSession> previous;
   {
     std::lock_guard lock(state.session);
-    if (!channel.m_strRecordFile.empty()) {
+    // A path asked for before the first session waits for it; a replaced
+    // session's recording ends with it.
+    if (auto* old = live_session(channel); old && !channel.m_strRecordFile.empty()) {
       channel.m_strRecordFile.clear();
-      if (auto* old = live_session(channel)) old->StopRecord();
+      old->StopRecord();
     }
     previous = std::move(channel.m_pRtspManager);
   }
@@ -41,6 +48,7 @@ bool live_handoff(ChannelInfo& channel, const ConnectTarget& t) {
   session->m_strTel = t.device_phone;
   if (t.has_reconnect_delay) session->m_nReconnectDelay = t.reconnect_delay;
   session->m_hWnd = t.notify_wnd;
+  session->m_nPlayPort = channel.m_nPlayPort;
   session->m_nTransport = t.tcp_mode;
   if (t.tcp_mode == 0) {
     session->SetP2pTarget(t.peer_ip.c_str(), t.p2p_server_port, t.p2p_server_ip.c_str(),
@@ -74,11 +82,10 @@ bool live_handoff(ChannelInfo& channel, const ConnectTarget& t) {
 
 }  // namespace
 
-LiveChannelState& live_state(const ChannelInfo& channel) {
-  std::lock_guard lock(g_states_mutex);
-  auto& slot = g_states[&channel];
-  if (!slot) slot = std::make_unique<LiveChannelState>();
-  return *slot;
+LiveChannelState& live_state(ChannelInfo& channel) {
+  std::lock_guard lock(g_make_state_mutex);
+  if (!channel.m_pLiveState) channel.m_pLiveState = {new LiveChannelState, &delete_state};
+  return *channel.m_pLiveState;
 }
 
 CRtspManger* live_session(ChannelInfo& channel) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "frame/user_table.h"
+#include "platform/event.h"
 
 namespace velmo {
 
@@ -17,13 +18,14 @@ class CRtspManger;
 struct LiveChannelState {
   // Starting and joining the connect thread: RealPlay, StopRealPlay and a
   // session's restart never do it at once.
-  std::timed_mutex restart;
+  platform::Mutex restart;
   // The channel's session pointer: the hand-off replaces it while callers
   // record, capture, read the bit rate or send PTZ through it.
   std::mutex session;
 };
 
-LiveChannelState& live_state(const ChannelInfo& channel);
+// The channel's own state, made on first use; it goes with the channel.
+LiveChannelState& live_state(ChannelInfo& channel);
 
 // The channel's session as the live code made it, or null. Call with the
 // state's session mutex held.

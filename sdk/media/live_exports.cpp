@@ -87,10 +87,11 @@ int StartLocalRecord(long loginHandle, long channel, const wchar_t* path) {
   using namespace velmo;
   ChannelInfo* ch = guarded_channel(loginHandle, channel);
   if (!ch || !path) return 0;
+  LiveChannelState& state = live_state(*ch);
+  // The hand-off reads and clears the path on the connect thread.
+  std::lock_guard lock(state.session);
   ch->m_strRecordFile = path;
   if (ch->m_strRecordFile.empty()) return 0;
-  LiveChannelState& state = live_state(*ch);
-  std::lock_guard lock(state.session);
   if (auto* s = live_session(*ch)) s->StartRecord(record_path(ch->m_strRecordFile));
   return 1;
 }
@@ -99,15 +100,15 @@ int StopLoacalRecord(long loginHandle, long channel) {
   using namespace velmo;
   ChannelInfo* ch = guarded_channel(loginHandle, channel);
   if (!ch) return 0;
-  ch->m_strRecordFile.clear();
   LiveChannelState& state = live_state(*ch);
   std::lock_guard lock(state.session);
+  ch->m_strRecordFile.clear();
   auto* s = live_session(*ch);
   return s && s->StopRecord() == 1 ? 1 : 0;
 }
 
 int CapturePicture(int port, const wchar_t* path) {
-  if (port < 0 || !path) return 0;
+  if (!velmo::user_table() || port < 0 || !path) return 0;
   {
     std::lock_guard lock(g_capture_mutex);
     g_capture_path = path;

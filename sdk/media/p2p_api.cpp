@@ -5,6 +5,7 @@
 
 #include "control/http.h"
 #include "control/request.h"
+#include "frame/user_table.h"
 #include "media/p2p_registry.h"
 #include "morvic/morvic.h"
 #include "platform/clock.h"
@@ -74,6 +75,7 @@ bool send_stream(unsigned int s, const Frame& f) {
 
 unsigned int UdpMakeHole(const char* svrIp, int svrPort, unsigned long sessionId,
                          const char* randomValue, int maxTry, int interval, int portRange) {
+  if (!velmo::user_table()) return INVALID_SOCKET;
   if (!svrIp) return INVALID_SOCKET;
   return velmo::make_hole(svrIp, svrPort, static_cast<std::uint32_t>(sessionId), randomValue,
                           maxTry, interval, portRange);
@@ -81,6 +83,7 @@ unsigned int UdpMakeHole(const char* svrIp, int svrPort, unsigned long sessionId
 
 unsigned int GetP2pSocket(char* i2c, const wchar_t* tel, const wchar_t* server, int port,
                           int maxTry, int interval) {
+  if (!velmo::user_table()) return INVALID_SOCKET;
   using namespace velmo;
   if (!i2c || !tel || !server) return INVALID_SOCKET;
   auto conn = auth_socket();
@@ -96,6 +99,7 @@ unsigned int GetP2pSocket(char* i2c, const wchar_t* tel, const wchar_t* server, 
 }
 
 int ReleaseP2pSocket(unsigned int s) {
+  if (!velmo::user_table()) return 0;
   auto object = velmo::p2p_remove(s);
   if (!object) return 0;
   object->CancelMakeHole();
@@ -104,12 +108,14 @@ int ReleaseP2pSocket(unsigned int s) {
 }
 
 int GetRemoteIP(unsigned int s, char* buf, int size) {
+  if (!velmo::user_table()) return 0;
   auto object = velmo::p2p_find(s);
   if (!object || !buf) return 0;
   return object->GetP2pInfo(buf, size, nullptr);
 }
 
 int GetRemotePort(unsigned int s) {
+  if (!velmo::user_table()) return 0;
   auto object = velmo::p2p_find(s);
   if (!object) return 0;
   char ip[20];
@@ -118,17 +124,20 @@ int GetRemotePort(unsigned int s) {
 }
 
 int GetRandomValue(unsigned int s, char* buf, int size) {
+  if (!velmo::user_table()) return 0;
   auto object = velmo::p2p_find(s);
   if (!object || !buf) return 0;
   return object->GetRandomValue(buf, size);
 }
 
 unsigned long GetSessionId(unsigned int s) {
+  if (!velmo::user_table()) return 0xFFFFFFFFul;
   auto object = velmo::p2p_find(s);
   return object ? object->GetSessionId() : 0xFFFFFFFFul;
 }
 
 char* GetP2pSvrIP(unsigned int s, char* buf, int size) {
+  if (!velmo::user_table()) return nullptr;
   auto object = velmo::p2p_find(s);
   if (!object || !buf) return nullptr;
   int port = 0;
@@ -136,6 +145,7 @@ char* GetP2pSvrIP(unsigned int s, char* buf, int size) {
 }
 
 int GetP2pSvrPort(unsigned int s) {
+  if (!velmo::user_table()) return 0;
   auto object = velmo::p2p_find(s);
   if (!object) return 0;
   char ip[20];
@@ -144,22 +154,27 @@ int GetP2pSvrPort(unsigned int s) {
 }
 
 int SendHeartBeat_RTP(unsigned int s, const wchar_t* ip, int port, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   return velmo::send_udp(s, ip, port, velmo::heart_beat(velmo::kHeartBeat, session)) ? 1 : 0;
 }
 
 int SendHeartBeatBack_RTP(unsigned int s, const wchar_t* ip, int port, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   return velmo::send_udp(s, ip, port, velmo::heart_beat(velmo::kHeartBeatBack, session)) ? 1 : 0;
 }
 
 int IsHeartBeat_RTP(unsigned int s, char* data, int len, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   return s != INVALID_SOCKET && velmo::is_frame(data, len, velmo::kHeartBeat, session) ? 1 : 0;
 }
 
 int IsHeartBeatBack_RTP(unsigned int s, char* data, int len, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   return s != INVALID_SOCKET && velmo::is_frame(data, len, velmo::kHeartBeatBack, session) ? 1 : 0;
 }
 
 int SendHeartBeat_RTCP(unsigned int s, const wchar_t* ip, int port, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   const auto kind = platform::socket_kind(s);
   if (!kind) return 0;
   if (*kind == platform::SocketKind::stream)
@@ -171,6 +186,7 @@ int SendHeartBeat_RTCP(unsigned int s, const wchar_t* ip, int port, unsigned lon
 }
 
 int IsHeartBeatBack_RTCP(unsigned int s, char* data, int len, unsigned long session) {
+  if (!velmo::user_table()) return 0;
   const auto kind = platform::socket_kind(s);
   if (!kind) return 0;
   if (*kind == platform::SocketKind::stream)

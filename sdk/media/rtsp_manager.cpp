@@ -272,7 +272,7 @@ std::unique_ptr<CRtpStreamManager> CRtspManger::MakeStream(int mode) {
   stream->m_nHbInterval = m_nRtpHbInterval;
   stream->m_strTel = m_strTel;
   stream->m_hWnd = m_hWnd;
-  stream->m_nPlayPort = m_pChannel ? m_pChannel->m_nPlayPort : -1;
+  stream->m_nPlayPort = m_nPlayPort;
   stream->m_decoderLimits = m_decoderLimits;
   return stream;
 }
@@ -281,6 +281,7 @@ void CRtspManger::StartStream(std::unique_ptr<CRtpStreamManager> stream) {
   {
     std::lock_guard lock(m_streamMutex);
     m_pStream = std::move(stream);
+    if (!m_strPendingRecord.empty()) m_pStream->StartRecord(std::exchange(m_strPendingRecord, {}));
     m_pStream->ResumeThread();
   }
   m_nState.store(kStatePlaying);
@@ -560,11 +561,14 @@ void CRtspManger::RunP2p() {
 
 int CRtspManger::StartRecord(const std::string& path) {
   std::lock_guard lock(m_streamMutex);
-  return m_pStream ? m_pStream->StartRecord(path) : -1;
+  if (m_pStream) return m_pStream->StartRecord(path);
+  m_strPendingRecord = path;
+  return path.empty() ? -1 : 1;
 }
 
 int CRtspManger::StopRecord() {
   std::lock_guard lock(m_streamMutex);
+  m_strPendingRecord.clear();
   return m_pStream ? m_pStream->StopRecord() : -1;
 }
 

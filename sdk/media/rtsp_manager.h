@@ -98,6 +98,9 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
   platform::Event m_hEvent{false, true};  // this session's own event
   ChannelInfo* m_pChannel;
   int m_nReconnectDelay = 5000;
+  // The channel's player port as the hand-off found it: the channel's own
+  // field changes under the restart lock, which this thread cannot take.
+  int m_nPlayPort = -1;
 
   // Settings folder base; empty means the program's directory.
   std::string m_strSettingsBase;
@@ -124,10 +127,12 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
 
   platform::StopSignal m_quit;               // torn down or deleted: no restart, wake every wait
   std::atomic<bool> m_bTearDownSent{false};  // the device hears TEARDOWN once
-  std::timed_mutex m_ctrlMutex;              // the control connection and m_pRtsp
+  platform::Mutex m_ctrlMutex;               // the control connection and m_pRtsp
   bool m_bCtrlConnected = false;
   bool m_bP2pRegistered = false;
   mutable std::mutex m_streamMutex;  // m_pStream against the caller's thread
+  // A recording asked for before the stream exists; the stream takes it.
+  std::string m_strPendingRecord;
   std::mutex m_punchMutex;
   std::shared_ptr<CUDP_CE> m_pPunching;
 };

@@ -58,6 +58,7 @@ SliceAssembler::Result SliceAssembler::feed(std::span<const std::uint8_t> datagr
   delivered_ = true;
   const auto header = read_frame_header({buffer_.data(), extent_});
   if (!header || !header->signed_ok() || header->total() > extent_) return Result::invalid;
+  if (header->data_length() == 0) return Result::empty;
   frame_size_ = static_cast<std::size_t>(header->total());
   return Result::complete;
 }

@@ -15,7 +15,7 @@ namespace velmo::media {
 
 inline constexpr std::size_t kSliceHeaderSize = 12;
 inline constexpr std::size_t kSliceData = 1024;
-inline constexpr std::size_t kMaxSlices = kMaxFrameSize / kSliceData;
+inline constexpr std::size_t kMaxSlices = kMaxUdpFrameSize / kSliceData;
 
 struct SliceHeader {
   std::uint32_t magic = 0;
@@ -34,7 +34,8 @@ class SliceAssembler {
     refused,         // impossible slice: no slices, index out of range, too large
     partial,         // taken; the frame is not complete yet
     duplicate,       // a slice already held, or of a frame already delivered
-    complete,        // frame() holds a whole signed frame
+    complete,        // frame() holds a whole signed frame with data
+    empty,           // a signed header without data: nothing to play
     invalid,         // all slices arrived but the frame is unusable
   };
 

@@ -1,5 +1,7 @@
 #include "media/stream_manager.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -108,6 +110,7 @@ bool CRtpStreamManager::PushFrame(std::span<const std::uint8_t> frame) {
   std::lock_guard lock(m_decoderMutex);
   if (!m_pDecoder) {
     m_pDecoder = std::make_unique<CDecoder>(m_hWnd, m_nPlayPort, m_decoderLimits);
+    if (!m_strPendingRecord.empty()) m_pDecoder->StartRecord(std::exchange(m_strPendingRecord, {}));
     m_pDecoder->ResumeThread();
   }
   if (!m_pDecoder->Push(frame)) return false;
@@ -117,12 +120,17 @@ bool CRtpStreamManager::PushFrame(std::span<const std::uint8_t> frame) {
 
 int CRtpStreamManager::StartRecord(const std::string& path) {
   std::lock_guard lock(m_decoderMutex);
-  if (!m_pDecoder) return -1;
+  if (!m_pDecoder) {
+    // The stream has not brought its first frame yet: the decoder takes it.
+    m_strPendingRecord = path;
+    return path.empty() ? 0 : 1;
+  }
   return m_pDecoder->StartRecord(path) ? 1 : 0;
 }
 
 int CRtpStreamManager::StopRecord() {
   std::lock_guard lock(m_decoderMutex);
+  m_strPendingRecord.clear();
   if (!m_pDecoder) return -1;
   m_pDecoder->StopRecord();
   return 1;

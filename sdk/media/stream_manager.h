@@ -79,6 +79,8 @@ class CRtpStreamManager final : public CThreadTemplate {
   std::mutex m_sockMutex;  // closing the stream socket against Stop's wake-up
   mutable std::mutex m_decoderMutex;
   std::unique_ptr<CDecoder> m_pDecoder;
+  // A recording asked for before the first frame made the decoder.
+  std::string m_strPendingRecord;
   std::atomic<bool> m_bEnded{false};
   std::atomic<std::uint64_t> m_nFramesPushed{0};
 };

@@ -6,16 +6,14 @@ CThreadTemplate::CThreadTemplate() {
   m_hThread.create([this] { Run(); });
 }
 
-CThreadTemplate::~CThreadTemplate() {
-  m_hThread.join();
-}
+CThreadTemplate::~CThreadTemplate() = default;
 
 void CThreadTemplate::ResumeThread() {
   m_hThread.resume();
 }
 
-void CThreadTemplate::JoinThread() {
-  if (!m_hThread.is_current()) m_hThread.join();
+bool CThreadTemplate::JoinThread() {
+  return m_hThread.join();
 }
 
 }  // namespace velmo

@@ -10,6 +10,9 @@ namespace velmo {
 class CThreadTemplate {
  public:
   CThreadTemplate();
+  // Joins the thread. Reached from Run itself (the object deleted by its own
+  // thread) it cannot join: the thread is then joined by the platform once Run
+  // has returned, and Run must not touch the object after the delete.
   virtual ~CThreadTemplate();
   CThreadTemplate(const CThreadTemplate&) = delete;
   CThreadTemplate& operator=(const CThreadTemplate&) = delete;
@@ -18,8 +21,9 @@ class CThreadTemplate {
 
   // Lets the body start; later calls do nothing.
   void ResumeThread();
-  // Waits for the body to end (a body never resumed does not run).
-  void JoinThread();
+  // Waits for the body to end (a body never resumed does not run). False,
+  // without waiting, when called from Run itself.
+  bool JoinThread();
   bool ThreadRunning() const { return m_hThread.running(); }
   bool IsThreadCurrent() const { return m_hThread.is_current(); }
 

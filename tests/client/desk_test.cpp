@@ -25,10 +25,10 @@
 #include "model/users.h"
 #include "model_test_util.h"
 #include "platform/text.h"
-#include "velmosdk.h"
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/login_dialogs.h"
+#include "velmosdk.h"
 
 namespace {
 
@@ -281,6 +281,9 @@ TEST_F(ClientDesk, AFailedStartShowsTheFailedPaneAndThePageGoesOn) {
   EXPECT_EQ(desk.Pane(0)->PlayHandle(), ui::CMyOutput::kFailed);
   EXPECT_EQ(desk.Pane(1)->PlayHandle(), ui::CMyOutput::kFailed);
   EXPECT_GE(desk.Pane(2)->PlayHandle(), 0);
+  const auto events = app->State().events.events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].text.rfind(u"访问IP:200000000001 通道0 连接启动失败 dwErr = ", 0), 0u);
   const QImage shot = desk.Pane(0)->grab().toImage();
   EXPECT_FALSE(shot.isNull());
 }
@@ -436,7 +439,7 @@ struct PlentySpace : model::SpaceSource {
   std::optional<std::uint64_t> available(const fs::path&) override { return 1ull << 40; }
 };
 
-TEST_F(ClientDeskLive, DISABLED_RecordingSnapshotAndLights) {
+TEST_F(ClientDeskLive, RecordingSnapshotAndLights) {
   FixedClock clock;
   PlentySpace space;
   auto app = preview(4);
@@ -451,6 +454,8 @@ TEST_F(ClientDeskLive, DISABLED_RecordingSnapshotAndLights) {
   st.settings.start_drive = st.settings.end_drive = 0;
   st.settings.snapshot_folder = platform::u16_from_utf8((dir_.path() / "shots").string());
 
+  // An operator records a pane that shows video.
+  ASSERT_TRUE(pump_until([&] { return desk.Pane(1)->Backend().pictures_received() > 0; }));
   desk.SelectPane(1);  // east, channel 1
   desk.findChild<QPushButton*>(QStringLiteral("1081"))->click();
   ASSERT_TRUE(desk.Pane(1)->Recording());

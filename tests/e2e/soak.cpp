@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_support.h"
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
     platform::ScopedHeadlessWindow warm;
     (void)warm;
   }
+  // ThreadSanitizer starts a helper thread of its own with the first thread.
+  std::thread([] {}).join();
   const Resources before = resources();
 
   std::string fleet_text;

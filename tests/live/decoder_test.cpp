@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/headless_window.h"
 #include "teststream/teststream.h"
+#include "velmosdk.h"
 #include "vidrane/vidrane.h"
 
 namespace velmo {
@@ -108,7 +109,8 @@ TEST_F(LiveDecoder, SecondRecordingAppendsFromATypeOneFrame) {
   EXPECT_EQ(h[13].type(), 1);
   EXPECT_EQ(h[13].number, 21u);  // frame numbers start at 1: index 20 is number 21
   // The player reads the file back frame for frame.
-  static std::atomic<bool> indexed{false};
+  static std::atomic<bool> indexed;
+  indexed.store(false);
   Play264_SetFileRefCallBack(
       28, [](long, void*) { indexed.store(true); }, nullptr);
   ASSERT_TRUE(Play264_OpenFile(28, path.c_str()));
@@ -117,24 +119,119 @@ TEST_F(LiveDecoder, SecondRecordingAppendsFromATypeOneFrame) {
   Play264_CloseFile(28);
 }
 
-TEST_F(LiveDecoder, FullQueueDropsUpToTheNextTypeOneFrame) {
+TEST_F(LiveDecoder, FullQueueDropsFramesTheRecordingStillGets) {
   const auto& f = frames();
+  const fs::path path = dir_ / "c.264";
   CDecoder d(window_.hwnd(), kPort, CDecoder::Limits{12, 8u << 20});
-  // Not resumed: a stalled consumer.
+  ASSERT_TRUE(d.StartRecord(path.string()));
+  // Not resumed: a stalled display.
   for (const auto& fr : f) ASSERT_TRUE(d.Push(fr.bytes));
   EXPECT_LE(d.QueueSize(), 12u);
   EXPECT_GT(d.FramesDropped(), 0u);
-  // Recording starts before the consumer wakes, so every frame it plays is kept.
-  ASSERT_TRUE(d.StartRecord((dir_ / "c.264").string()));
+  EXPECT_TRUE(d.StopRecord());
+  const auto h = headers_of(file_bytes(path));
+  ASSERT_EQ(h.size(), f.size());
+  for (std::size_t i = 0; i < h.size(); ++i) EXPECT_EQ(h[i].number, i + 1);
+  // What the display kept begins at a type-1 frame and plays from there.
   const std::uint64_t queued = d.QueueSize();
   d.ResumeThread();
   ASSERT_TRUE(wait_played(d, queued));
-  d.StopRecord();
-  // Whatever stayed begins at a type-1 frame and plays from there.
-  const auto h = headers_of(file_bytes(dir_ / "c.264"));
-  ASSERT_FALSE(h.empty());
-  EXPECT_EQ(h.front().type(), 1);
   EXPECT_EQ(d.FramesPlayed(), queued);
+}
+
+// Frames of total bytes each; the player takes any bytes.
+std::vector<std::uint8_t> made_frame(std::uint32_t number, bool key, std::size_t total) {
+  std::vector<std::uint8_t> out;
+  teststream::append_header(out, number, key, 25,
+                            static_cast<std::uint32_t>(total - media::kFrameHeaderSize), 0);
+  out.resize(total, 0x41);
+  return out;
+}
+
+TEST_F(LiveDecoder, TrimKeepsTheQueueStartingAtATypeOneFrame) {
+  struct Case {
+    const char* name;
+    std::string types;  // K type 1, P other, in arrival order
+    std::vector<std::size_t> sizes;
+    std::size_t queued;  // all of it plays
+    std::uint64_t dropped;
+  };
+  // Limits of 10 frames and 1000 bytes.
+  const Case cases[] = {
+      {"cut at the newest type-1 frame", "KPKPPPP", {160, 160, 160, 160, 160, 160, 160}, 5, 2},
+      {"type-1 frames alone down to half", "KKKKKKK", {160, 160, 160, 160, 160, 160, 160}, 4, 3},
+      {"no later type-1 frame: waits for one",
+       "KPPPPPPK",
+       {160, 160, 160, 160, 160, 160, 160, 160},
+       1,
+       7},
+      {"kept start without room: the rest waits", "KKPPK", {100, 100, 700, 250, 100}, 3, 2},
+      {"frame count limit", "KPPPKPPPPPPP", std::vector<std::size_t>(12, 50), 8, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CDecoder d(window_.hwnd(), kPort, CDecoder::Limits{10, 1000});
+    for (std::size_t i = 0; i < c.types.size(); ++i)
+      ASSERT_TRUE(
+          d.Push(made_frame(static_cast<std::uint32_t>(i + 1), c.types[i] == 'K', c.sizes[i])));
+    EXPECT_EQ(d.QueueSize(), c.queued);
+    EXPECT_EQ(d.FramesDropped(), c.dropped);
+    d.ResumeThread();
+    ASSERT_TRUE(wait_played(d, c.queued));
+    EXPECT_EQ(d.FramesPlayed(), c.queued);
+  }
+}
+
+TEST_F(LiveDecoder, FailedRecordWriteEndsTheFileAtAWholeFrame) {
+  const auto& f = frames();
+  struct Case {
+    const char* name;
+    bool disk_full;     // /dev/full: every write fails with no space left
+    int fail_at;        // else the writer writes half of this frame and fails
+    bool earlier_part;  // the file already holds an earlier recording
+  };
+  const Case cases[] = {
+      {"disk full", true, 1, false},
+      {"short write of the first frame", false, 1, false},
+      {"short write later", false, 4, false},
+      {"short write after an earlier recording", false, 2, true},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.disk_full && !fs::exists("/dev/full")) continue;
+    const fs::path path = c.disk_full ? fs::path("/dev/full") : dir_ / ("f" + std::to_string(++n));
+    std::string expected;
+    if (c.earlier_part) {
+      ASSERT_TRUE(teststream::write_264_file(path, {f[0], f[1]}));
+      expected = file_bytes(path);
+    }
+    platform::ScopedHeadlessWindow window;
+    CDecoder d(window.hwnd(), kPort);
+    int calls = 0;
+    if (!c.disk_full)
+      d.SetRecordWriter([&](std::FILE* file, std::span<const std::uint8_t> b) {
+        const bool fail = ++calls == c.fail_at;
+        const std::size_t size = fail ? b.size() / 2 : b.size();
+        const bool ok = std::fwrite(b.data(), 1, size, file) == size && std::fflush(file) == 0;
+        return ok && !fail;
+      });
+    ASSERT_TRUE(d.StartRecord(path.string()));
+    for (std::size_t i = 0; i < 6; ++i) {
+      ASSERT_TRUE(d.Push(f[i].bytes));
+      if (static_cast<int>(i) + 1 < c.fail_at)
+        expected.append(reinterpret_cast<const char*>(f[i].bytes.data()), f[i].bytes.size());
+    }
+    EXPECT_FALSE(d.Recording());
+    EXPECT_FALSE(d.StopRecord());
+    std::size_t failures = 0;
+    for (const auto& m : window->messages())
+      failures += m.msg == WM_USER && m.wparam == NOTIFY_RECORD_FAILED;
+    EXPECT_EQ(failures, 1u);
+    if (!c.disk_full) {
+      EXPECT_EQ(file_bytes(path), expected);
+    }
+  }
 }
 
 TEST_F(LiveDecoder, PushRefusesUnusableFrames) {

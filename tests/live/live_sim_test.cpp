@@ -3,10 +3,16 @@
 // and record every request and PTZ body; media faults on request.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <iostream>
+#include <new>
+#include <stop_token>
+#include <thread>
 
 #include "control/auth.h"
 #include "frame/user_table.h"
+#include "media/live_channel.h"
 #include "media/p2p_registry.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
@@ -31,8 +37,26 @@ bool wait_message(ScopedHeadlessWindow& w, WPARAM wparam, int timeout_ms) {
       timeout_ms);
 }
 
+bool wait_messages(ScopedHeadlessWindow& w, WPARAM wparam, std::size_t n, int timeout_ms) {
+  return w->wait_until(
+      [&](const auto& s) {
+        std::size_t seen = 0;
+        for (const auto& m : s.messages)
+          if (m.msg == WM_USER && m.wparam == wparam) ++seen;
+        return seen >= n;
+      },
+      timeout_ms);
+}
+
 bool wait_pictures(ScopedHeadlessWindow& w, std::size_t n, int timeout_ms) {
   return w->wait_until([&](const auto& s) { return s.pictures >= n; }, timeout_ms);
+}
+
+// The path as the hand-off sees it.
+std::wstring record_file(long handle, int c) {
+  ChannelInfo* ch = guarded_channel(handle, c);
+  std::lock_guard lock(live_state(*ch).session);
+  return ch->m_strRecordFile;
 }
 
 class LiveSim : public ::testing::Test {
@@ -147,6 +171,82 @@ TEST_F(LiveSim, LostControlConnectionRestartsTheChannel) {
   const auto shown = w_[0]->picture_count();
   EXPECT_TRUE(wait_pictures(w_[0], shown + 10, 10000));
   EXPECT_EQ(StopRealPlay(handle_, 0), 1);
+}
+
+TEST_F(LiveSim, RecordPathWaitsForTheFirstSessionAndEndsWithAReplacedOne) {
+  const std::wstring path =
+      (std::filesystem::path(::testing::TempDir()) / "live_sim_early.264").wstring();
+  ASSERT_EQ(StartLocalRecord(handle_, 0, path.c_str()), 1);
+  play(0, "client-monitor-direct");
+  EXPECT_EQ(record_file(handle_, 0), path);  // no session was replaced
+  // ... and the first session records from its first frames on.
+  std::error_code ec;
+  for (std::size_t shown = 1; std::filesystem::file_size(path, ec) == 0 || ec; ++shown)
+    ASSERT_TRUE(shown < 300 && wait_pictures(w_[0], shown, 5000)) << "nothing recorded";
+  sim_->devices().inject(kI2c, 0, orvsim::MediaFault::close_control);
+  ASSERT_TRUE(wait_message(w_[0], NOTIFY_SESSION_LOST, 10000));
+  ASSERT_TRUE(log().wait_until([](const auto& l) { return l.stats({kI2c, 0}).plays >= 2; }, 10000));
+  EXPECT_TRUE(record_file(handle_, 0).empty());
+  EXPECT_EQ(StopRealPlay(handle_, 0), 1);
+}
+
+// The plan and file packing start and stop recordings on their own thread
+// while the channel reconnects.
+TEST_F(LiveSim, RecordingWhileTheChannelReconnects) {
+  const std::filesystem::path file =
+      std::filesystem::path(::testing::TempDir()) / "live_sim_reconnect.264";
+  play(0, "client-monitor-direct");
+  std::jthread recorder([&](std::stop_token stop) {
+    const std::wstring path = file.wstring();
+    while (!stop.stop_requested()) {
+      StartLocalRecord(handle_, 0, path.c_str());
+      platform::sleep_ms(1);
+      StopLoacalRecord(handle_, 0);
+    }
+  });
+  for (std::size_t lost = 1; lost <= 3; ++lost) {
+    sim_->devices().inject(kI2c, 0, orvsim::MediaFault::close_control);
+    ASSERT_TRUE(wait_messages(w_[0], NOTIFY_SESSION_LOST, lost, 10000)) << lost;
+    const int plays = static_cast<int>(lost) + 1;
+    ASSERT_TRUE(log().wait_until(
+        [&](const auto& l) {
+          return l.stats({kI2c, 0}).plays >= plays;
+        },
+        10000))
+        << lost;
+  }
+  recorder.request_stop();
+  recorder.join();
+  EXPECT_EQ(StopRealPlay(handle_, 0), 1);
+  std::filesystem::remove(file);
+}
+
+// A second RealPlay while the first session makes its stream: the stream
+// takes the port its session was made for.
+TEST_F(LiveSim, PlayAgainWhileTheSessionStartsItsStream) {
+  for (int round = 1; round <= 3; ++round) {
+    ASSERT_GE(RealPlay(handle_, 0, w_[0].hwnd()), 0);
+    ASSERT_TRUE(log().wait_until(
+        [&](const auto& l) {
+          return l.stats({kI2c, 0}).plays >= round;
+        },
+        10000))
+        << round;
+  }
+  EXPECT_TRUE(wait_pictures(w_[0], w_[0]->picture_count() + 10, 10000));
+  EXPECT_EQ(StopRealPlay(handle_, 0), 1);
+}
+
+TEST(LiveChannelState, GoesWithItsChannel) {
+  alignas(ChannelInfo) unsigned char storage[sizeof(ChannelInfo)];
+  auto* first = new (storage) ChannelInfo(nullptr, 0);
+  const auto old_state = reinterpret_cast<std::uintptr_t>(&live_state(*first));
+  first->~ChannelInfo();
+  // Takes the freed block, so a new state cannot land there by chance.
+  auto holder = std::make_unique<LiveChannelState>();
+  auto* second = new (storage) ChannelInfo(nullptr, 0);
+  EXPECT_NE(reinterpret_cast<std::uintptr_t>(&live_state(*second)), old_state);
+  second->~ChannelInfo();
 }
 
 }  // namespace

@@ -187,14 +187,18 @@ TEST(LiveSlices, SliceCountCannotAskForMoreThanTheFrameLimit) {
   EXPECT_EQ(a.feed(slice(9, 1, 0xFFFF, 3, tiny)), R::refused);
   EXPECT_EQ(a.buffer_capacity(), 10 * kSliceData);
   EXPECT_EQ(a.feed(slice(9, 1, 3, 3, tiny)), R::refused);  // index past the count
-  // The largest allowed frame assembles.
-  const Bytes f = frame(2, true, kMaxFrameData);
-  const auto s = slices(9, 2, f);
-  ASSERT_EQ(s.size(), kMaxSlices);
-  R last = R::partial;
-  for (const auto& d : s) last = a.feed(d);
-  EXPECT_EQ(last, R::complete);
-  EXPECT_EQ(a.frame().size(), kMaxFrameSize);
+  // Key frames of D1 and 720p streams go past 128 KiB; the largest allowed
+  // frame assembles too.
+  std::uint32_t number = 2;
+  for (const std::size_t total : {kMaxFrameSize + 1, std::size_t{600} << 10, kMaxUdpFrameSize}) {
+    SCOPED_TRACE(total);
+    const Bytes f = frame(number, true, total - kFrameHeaderSize);
+    const auto s = slices(9, number++, f);
+    R last = R::partial;
+    for (const auto& d : s) last = a.feed(d);
+    EXPECT_EQ(last, R::complete);
+    EXPECT_EQ(a.frame().size(), total);
+  }
 }
 
 TEST(LiveSlices, UnusableFramesAreDropped) {
@@ -207,6 +211,9 @@ TEST(LiveSlices, UnusableFramesAreDropped) {
   longer.resize(60);
   EXPECT_EQ(a.feed(slices(9, 2, longer)[0]), R::invalid);
   EXPECT_EQ(a.feed(Bytes{1, 2, 3}), R::short_datagram);
+  // A header without data is skipped as the TCP reader does; not an end.
+  EXPECT_EQ(a.feed(slices(9, 3, frame(3, true, 0))[0]), R::empty);
+  EXPECT_EQ(a.feed(slices(9, 4, frame(4, false, 10))[0]), R::complete);
 }
 
 TEST(LiveSlices, RandomDatagramsNeverEscapeTheBuffer) {
@@ -217,7 +224,7 @@ TEST(LiveSlices, RandomDatagramsNeverEscapeTheBuffer) {
     for (auto& b : d) b = static_cast<std::uint8_t>(rng());
     if (d.size() >= 4) d[0] = d[1] = d[2] = 0, d[3] = 1;
     if (a.feed(d) == R::complete) {
-      EXPECT_LE(a.frame().size(), kMaxFrameSize);
+      EXPECT_LE(a.frame().size(), kMaxUdpFrameSize);
     }
   }
 }

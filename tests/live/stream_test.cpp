@@ -118,32 +118,77 @@ TEST_F(LiveStream, StopEndsAReceiveWaitAtOnce) {
   EXPECT_LT(platform::tick_ms64() - t0, 300u);
 }
 
+// A device's stream socket on loopback and a receiver punching towards it.
+struct UdpPair {
+  UdpPair() {
+    platform::bind_socket(device.get(), {kLoopback, 0});
+    const SOCKET s = platform::udp_socket();
+    platform::bind_socket(s, {kLoopback, 0});
+    receiver = std::make_unique<CRtpStreamManager>(nullptr);
+    receiver->m_nMode = 0;
+    receiver->SetStreamSocket(s);
+    receiver->SetAddress("127.0.0.1", 0, "127.0.0.1", platform::local_address(device.get())->port);
+    receiver->m_nSessionId = kSession;
+    receiver->m_nHoleMaxTry = 3;
+    receiver->m_nHoleInterval = 60;
+  }
+  // The next heart beat, and where it came from.
+  bool heart_beat(std::vector<std::uint8_t>& bytes, platform::SockAddr& from) {
+    if (platform::wait_readable(device.get(), 1000) != 1) return false;
+    std::uint8_t hb[16];
+    const int n = platform::recv_from(device.get(), std::as_writable_bytes(std::span(hb)), &from);
+    bytes.assign(hb, hb + std::max(n, 0));
+    return n == 8;
+  }
+  static constexpr std::uint32_t kSession = 0x01020304;
+  platform::Socket device{platform::udp_socket()};
+  std::unique_ptr<CRtpStreamManager> receiver;
+};
+
 TEST_F(LiveStream, UdpReceiverGivesUpWhenPunchingIsNotAnswered) {
-  platform::Socket device(platform::udp_socket());
-  platform::bind_socket(device.get(), {kLoopback, 0});
-  const auto device_port = platform::local_address(device.get())->port;
-  const SOCKET s = platform::udp_socket();
-  platform::bind_socket(s, {kLoopback, 0});
-  auto m = std::make_unique<CRtpStreamManager>(nullptr);
-  m->m_nMode = 0;
-  m->SetStreamSocket(s);
-  m->SetAddress("127.0.0.1", 0, "127.0.0.1", device_port);
-  m->m_nSessionId = 0x01020304;
-  m->m_nHoleMaxTry = 3;
-  m->m_nHoleInterval = 60;
-  m->m_hWnd = window_.hwnd();
-  m->ResumeThread();
+  UdpPair p;
+  p.receiver->m_hWnd = window_.hwnd();
+  p.receiver->ResumeThread();
   // Three heart beats arrive, carrying the session in network order.
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(platform::wait_readable(device.get(), 1000), 1);
-    std::uint8_t hb[16];
-    ASSERT_EQ(platform::recv_from(device.get(), std::as_writable_bytes(std::span(hb)), nullptr), 8);
-    EXPECT_EQ(std::vector<std::uint8_t>(hb, hb + 8),
-              (std::vector<std::uint8_t>{0, 0, 1, 5, 1, 2, 3, 4}));
+    std::vector<std::uint8_t> hb;
+    platform::SockAddr from;
+    ASSERT_TRUE(p.heart_beat(hb, from));
+    EXPECT_EQ(hb, (std::vector<std::uint8_t>{0, 0, 1, 5, 1, 2, 3, 4}));
   }
-  for (int i = 0; i < 100 && !m->Ended(); ++i) platform::sleep_ms(10);
-  EXPECT_TRUE(m->Ended());
+  for (int i = 0; i < 100 && !p.receiver->Ended(); ++i) platform::sleep_ms(10);
+  EXPECT_TRUE(p.receiver->Ended());
   EXPECT_TRUE(window_->messages().empty());  // no stream start without a path
+}
+
+TEST_F(LiveStream, UdpFrameWithoutDataIsSkipped) {
+  UdpPair p;
+  p.receiver->m_hWnd = window_.hwnd();
+  p.receiver->m_nPlayPort = kPort;
+  p.receiver->ResumeThread();
+  std::vector<std::uint8_t> hb;
+  platform::SockAddr from;
+  ASSERT_TRUE(p.heart_beat(hb, from));
+  const std::uint8_t back[8] = {0, 0, 1, 6, 1, 2, 3, 4};
+  ASSERT_EQ(platform::send_to(p.device.get(), std::as_bytes(std::span(back)), from), 8);
+  // One-slice frames: a header alone, then a frame with data.
+  auto one_slice = [](std::uint32_t number, const std::vector<std::uint8_t>& frame) {
+    std::vector<std::uint8_t> d = {0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(number),
+                                   0, 1, 0, 0};
+    d.insert(d.end(), frame.begin(), frame.end());
+    return d;
+  };
+  std::vector<std::uint8_t> empty, frame;
+  teststream::append_header(empty, 1, true, 25, 0, 0);
+  teststream::append_header(frame, 2, true, 25, 100, 0);
+  frame.resize(frame.size() + 100, 0x41);
+  for (const auto& d : {one_slice(1, empty), one_slice(2, frame)})
+    ASSERT_EQ(platform::send_to(p.device.get(), std::as_bytes(std::span(d)), from),
+              static_cast<int>(d.size()));
+  for (int i = 0; i < 200 && p.receiver->FramesPushed() == 0 && !p.receiver->Ended(); ++i)
+    platform::sleep_ms(10);
+  EXPECT_EQ(p.receiver->FramesPushed(), 1u);
+  EXPECT_FALSE(p.receiver->Ended());
 }
 
 }  // namespace

@@ -90,7 +90,13 @@ int punch(char** argv) {
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "auth") == 0) return auth(argv);
-  if (argc == 9 && std::strcmp(argv[1], "punch") == 0) return punch(argv);
+  if (argc == 9 && std::strcmp(argv[1], "punch") == 0) {
+    // The P2P exports work only while the library is started.
+    if (InitMonitClientSDK() != 1) return 3;
+    const int result = punch(argv);
+    ReleaseMonitClientSDK();
+    return result;
+  }
   std::fprintf(stderr,
                "usage: nat_client auth <server-ip> <http-port> <i2c> <tel>\n"
                "       nat_client punch <server-ip> <p2p-port> <session> <random> <max-try> "

@@ -6,6 +6,7 @@
 
 #include "p2p_bytes.h"
 #include "platform/net.h"
+#include "velmosdk.h"
 #include "velmosdk_p2p.h"
 
 namespace {
@@ -28,7 +29,16 @@ struct Udp {
   }
 };
 
-TEST(P2pHeartBeat, RtpFramesCarryTheSessionValueAsItLiesInMemory) {
+// The exports work only while the library is started.
+class P2pStarted : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(InitMonitClientSDK(), 1); }
+  void TearDown() override { ReleaseMonitClientSDK(); }
+};
+using P2pHeartBeat = P2pStarted;
+using P2pRegistry = P2pStarted;
+
+TEST_F(P2pHeartBeat, RtpFramesCarryTheSessionValueAsItLiesInMemory) {
   Udp from, to;
   // 0x04030201 lies in a little-endian memory as 01 02 03 04.
   ASSERT_EQ(SendHeartBeat_RTP(from.s.get(), L"127.0.0.1", to.port, 0x04030201ul), 1);
@@ -42,7 +52,7 @@ TEST(P2pHeartBeat, RtpFramesCarryTheSessionValueAsItLiesInMemory) {
   EXPECT_EQ(SendHeartBeatBack_RTP(from.s.get(), L"127.0.0.1", 0, 1), 0);
 }
 
-TEST(P2pHeartBeat, RtpRecognitionIsExact) {
+TEST_F(P2pHeartBeat, RtpRecognitionIsExact) {
   Udp u;
   const SOCKET s = u.s.get();
   char beat[9] = {0, 0, 1, 5, 1, 2, 3, 4, 0};
@@ -58,7 +68,7 @@ TEST(P2pHeartBeat, RtpRecognitionIsExact) {
   EXPECT_EQ(IsHeartBeatBack_RTP(s, back, 7, 0x04030201ul), 0);
 }
 
-TEST(P2pHeartBeat, RtcpOnAStreamUsesTheCallersValue) {
+TEST_F(P2pHeartBeat, RtcpOnAStreamUsesTheCallersValue) {
   platform::Socket listener(platform::tcp_socket());
   ASSERT_TRUE(platform::bind_socket(listener.get(), {kLoopback, 0}));
   ASSERT_TRUE(platform::listen_socket(listener.get(), 1));
@@ -87,7 +97,7 @@ TEST(P2pHeartBeat, RtcpOnAStreamUsesTheCallersValue) {
   EXPECT_EQ(IsHeartBeatBack_RTCP(client.get(), back, 9, 0x04030201ul), 0);
 }
 
-TEST(P2pHeartBeat, RtcpOnAnUnknownUdpSocketOrNoSocketFails) {
+TEST_F(P2pHeartBeat, RtcpOnAnUnknownUdpSocketOrNoSocketFails) {
   Udp u, to;
   char back[8] = {0, 0, 1, 6, 1, 2, 3, 4};
   EXPECT_EQ(SendHeartBeat_RTCP(u.s.get(), L"127.0.0.1", to.port, 0x04030201ul), 0);
@@ -97,7 +107,7 @@ TEST(P2pHeartBeat, RtcpOnAnUnknownUdpSocketOrNoSocketFails) {
   EXPECT_EQ(IsHeartBeatBack_RTCP(0x7FFFFFF0u, back, 8, 0x04030201ul), 0) << "not a socket";
 }
 
-TEST(P2pRegistry, UnregisteredHandlesGiveTheFailureValues) {
+TEST_F(P2pRegistry, UnregisteredHandlesGiveTheFailureValues) {
   Udp u;
   for (const unsigned int s : {u.s.get(), INVALID_SOCKET}) {
     char buf[64] = "untouched";
@@ -113,7 +123,7 @@ TEST(P2pRegistry, UnregisteredHandlesGiveTheFailureValues) {
   EXPECT_TRUE(platform::local_address(u.s.get())) << "release of an unknown handle leaves it open";
 }
 
-TEST(P2pRegistry, UdpMakeHoleRefusesWhatCouldNeverRegister) {
+TEST_F(P2pRegistry, UdpMakeHoleRefusesWhatCouldNeverRegister) {
   EXPECT_EQ(UdpMakeHole(nullptr, 5000, 1, "r", 1, 10, 0), INVALID_SOCKET);
   EXPECT_EQ(UdpMakeHole("127.0.0.1", 5000, 1, nullptr, 1, 10, 0), INVALID_SOCKET);
   EXPECT_EQ(UdpMakeHole("p2p.example", 5000, 1, "r", 1, 10, 0), INVALID_SOCKET);

@@ -233,6 +233,7 @@ TEST_F(PellinUdp, SilentServerFailsButKeepsTheSocket) {
   EXPECT_EQ(ce.GetLocalPort(), ce_port);  // the owner closes it
   EXPECT_EQ(ce.Close(), 1u);
   EXPECT_EQ(ce.GetLocalPort(), -1);
+  EXPECT_EQ(ce.Close(), CUDP_CE::kFailStartup);  // nothing left to close
 }
 
 TEST_F(PellinUdp, CancelDuringRegistrationKeepsTheSocket) {
@@ -274,6 +275,7 @@ TEST_F(PellinUdp, CloseIsPromptInEveryPhase) {
       EXPECT_EQ(punch->result(), INVALID_SOCKET);
     }
     EXPECT_EQ(obj.GetLocalPort(), -1);
+    EXPECT_EQ(obj.Close(), CUDP_CE::kFailStartup) << "phase " << phase;  // closed twice
     while (!server.quiet()) server.recv();
   }
 }
@@ -345,7 +347,7 @@ TEST(PellinState, AccessorsAndRefusedInput) {
   EXPECT_EQ(ce.IsHeartBeatBack(msg, 7), 0);
   msg[3] = 5;
   EXPECT_EQ(ce.IsHeartBeatBack(msg, 8), 0);
-  EXPECT_EQ(ce.Close(), 1u);
+  EXPECT_EQ(ce.Close(), CUDP_CE::kFailStartup);  // never opened: no socket to close
 }
 
 TEST_F(PellinUdp, LongRandomValueAndMissingServerAreRefused) {

@@ -105,3 +105,45 @@ TEST(Clock, TickCounterAdvances) {
 }
 
 }  // namespace
+
+// A body that reaches for its own Thread: joining, re-creating or waiting is
+// refused with nothing changed; destroying it leaves the thread running to its
+// end, joined by the library (neither detached nor ending the process).
+TEST(Thread, OwnThreadIsRefusedOrHandedOver) {
+  struct Case {
+    const char* what;
+    bool (*call)(Thread&);
+  };
+  const Case cases[] = {
+      {"join", [](Thread& t) { return t.join(); }},
+      {"create", [](Thread& t) { return t.create([] {}); }},
+      {"wait", [](Thread& t) { return t.wait(-1); }},
+  };
+  for (const auto& c : cases) {
+    Thread t;
+    std::atomic<int> result{-1};
+    std::atomic<bool> still_created{false};
+    ASSERT_TRUE(t.create([&] {
+      result = c.call(t) ? 1 : 0;
+      still_created = t.created() && t.is_current();
+    }));
+    t.resume();
+    EXPECT_TRUE(t.join()) << c.what;
+    EXPECT_EQ(result, 0) << c.what;
+    EXPECT_TRUE(still_created) << c.what;
+    EXPECT_FALSE(t.created()) << c.what;
+  }
+
+  Event after_delete(true, false);
+  auto* owned = new Thread;
+  ASSERT_TRUE(owned->create([&] {
+    delete owned;
+    after_delete.set();
+  }));
+  owned->resume();
+  EXPECT_TRUE(after_delete.wait(5000));
+  // The next thread made reaps the handed-over one.
+  Thread next([] {});
+  next.resume();
+  EXPECT_TRUE(next.join());
+}

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "frame/user_table.h"
+#include "media/thread_template.h"
+#include "platform/event.h"
 #include "platform/headless_window.h"
 #include "velmosdk.h"
 
@@ -98,16 +100,47 @@ TEST_F(SdkFrame, CompressionSettingsKeptAcrossLogOut) {
   EXPECT_EQ(ch->m_nImageType, 4);
 }
 
-TEST(SdkFrameLife, ExportsFailBeforeStartAndAfterRelease) {
-  EXPECT_EQ(SetMsgWnd(0, 0, nullptr), 0);
-  EXPECT_EQ(LogOut(0), 0);
-  EXPECT_EQ(Login("127.0.0.1", 1, "a", "b", "c", "", 1), -1);
+TEST(SdkFrameLife, SecondStartReusesTheTable) {
   ASSERT_EQ(InitMonitClientSDK(), 1);
-  ASSERT_EQ(InitMonitClientSDK(), 1);  // a second start reuses the table
-  EXPECT_EQ(SetMsgWnd(0, 0, nullptr), 1);
+  UserTable* table = user_table();
+  ASSERT_EQ(InitMonitClientSDK(), 1);
+  EXPECT_EQ(user_table(), table);
   ReleaseMonitClientSDK();
-  EXPECT_EQ(SetMsgWnd(0, 0, nullptr), 0);
-  EXPECT_EQ(SetCompressionInf(0, 0, 0, 0, 0, 0), 0);
+  EXPECT_FALSE(user_table());
+}
+
+// A worker's own thread cannot join it, and may delete it: the object goes,
+// the thread is joined once Run has returned, and the process lives on.
+TEST(SdkThreadTemplate, RunJoiningOrDeletingItsOwnObject) {
+  class Worker final : public CThreadTemplate {
+   public:
+    explicit Worker(bool self_delete) : self_delete_(self_delete) {}
+    ~Worker() override { JoinThread(); }
+    void Run() override {
+      joined_itself = JoinThread() ? 1 : 0;
+      if (!self_delete_) return;
+      platform::Event& done = *deleted;
+      delete this;
+      done.set();
+    }
+    std::atomic<int> joined_itself{-1};
+    platform::Event* deleted = nullptr;
+
+   private:
+    const bool self_delete_;
+  };
+  {
+    Worker w(false);
+    w.ResumeThread();
+    EXPECT_TRUE(w.JoinThread());
+    EXPECT_EQ(w.joined_itself, 0);
+    EXPECT_FALSE(w.ThreadRunning());
+  }
+  platform::Event deleted(true, false);
+  auto* w = new Worker(true);
+  w->deleted = &deleted;
+  w->ResumeThread();
+  EXPECT_TRUE(deleted.wait(5000));
 }
 
 TEST(SdkFramePorts, LowestFreePortAndRangeChecks) {

@@ -1,12 +1,17 @@
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <future>
+#include <iostream>
 #include <thread>
 
 #include "control/http.h"
 #include "morvic/morvic.h"
+#include "platform/headless_window.h"
 #include "platform/net.h"
 #include "sim_fixture.h"
+#include "velmosdk_live.h"
+#include "velmosdk_p2p.h"
 
 namespace velmo::test {
 namespace {
@@ -151,6 +156,86 @@ TEST_F(SdkDrift, OneAnsweringServerLeavesTheValue) {
   EXPECT_EQ(drift_after_auth(7), 10000);
 }
 
+// Every stop ends a connect thread at once wherever it waits: on a stalled
+// authentication or negotiation, or in the drift measurement against a P2P
+// server that never answers (production waits: 6 tries of 2 s).
+TEST_F(SdkSim, EveryStopEndsAConnectThreadAtOnce) {
+  platform::Socket silent(platform::udp_socket());
+  ASSERT_TRUE(platform::bind_socket(silent.get(), {0x7F000001u, 0}));
+  const int silent_port = platform::local_address(silent.get())->port;
+  const auto probed = [&] {
+    // The probe's query has arrived: the connect thread waits for the answer.
+    if (platform::wait_readable(silent.get(), 5000) != 1) return false;
+    char drain[16];
+    while (platform::wait_readable(silent.get(), 0) == 1)
+      platform::recv_from(silent.get(), drain, sizeof drain, nullptr);
+    return true;
+  };
+  const auto requested = [&](const char* path, std::size_t count) {
+    for (int i = 0; i < 500 && targets_for(path).size() < count; ++i) platform::sleep_ms(10);
+    return targets_for(path).size() >= count;
+  };
+  struct State {
+    const char* name;
+    bool silent_p2p;
+    const char* stalled_path;
+  };
+  const State states[] = {
+      {"authenticating", false, "/query"},
+      {"port drift", true, nullptr},
+      {"negotiating", false, "/realtime"},
+  };
+  platform::ScopedHeadlessWindow w;
+  long h = -1;
+  struct Stop {
+    const char* name;
+    std::function<void()> call;
+  };
+  const Stop stops[] = {
+      {"StopRealPlay", [&] { StopRealPlay(h, 0); }},
+      {"RealPlay again", [&] { EXPECT_GE(RealPlay(h, 0, w.hwnd()), 0); }},
+      {"LogOut", [&] { LogOut(h); }},
+      {"ReleaseMonitClientSDK", [&] { ReleaseMonitClientSDK(); }},
+  };
+  for (const auto& state : states) {
+    for (const auto& stop : stops) {
+      ReleaseMonitClientSDK();
+      start_sim(std::string(state.silent_p2p
+                                ? "p2p-server 127.0.0.1 " + std::to_string(silent_port) + "\n"
+                                : "") +
+                "device D1 139001 pw1\nchannel 0 client-monitor-direct\n");
+      tuning().addr_query_wait_ms = 150;
+      tuning().addr_query_tries = 2;
+      ASSERT_EQ(InitMonitClientSDK(), 1);
+      h = login();
+      ASSERT_GE(h, 0) << state.name;
+      if (state.silent_p2p) {
+        ASSERT_TRUE(probed());
+      }
+      channel(h, 0).m_nHttpTimeout = 20;
+      tuning() = ControlTuning{};
+      if (state.stalled_path) sim_->faults().for_path(state.stalled_path, Fault::Stall());
+      ASSERT_GE(RealPlay(h, 0, w.hwnd()), 0) << state.name;
+      if (state.silent_p2p) {
+        ASSERT_TRUE(probed()) << state.name;
+      } else {
+        ASSERT_TRUE(
+            requested(state.stalled_path, std::string(state.stalled_path) == "/query" ? 2 : 1))
+            << state.name;
+      }
+      const auto start = std::chrono::steady_clock::now();
+      stop.call();
+      const auto took = std::chrono::steady_clock::now() - start;
+      EXPECT_LT(took, std::chrono::milliseconds(1500)) << stop.name << " while " << state.name;
+      std::cout << "[ timing   ] " << stop.name << " while " << state.name << ": "
+                << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
+      sim_->faults().clear();
+    }
+  }
+  ReleaseMonitClientSDK();
+  ASSERT_EQ(InitMonitClientSDK(), 1);
+}
+
 TEST_F(SdkSim, PublicAddressQueryAnswersFromTheServerOnly) {
   platform::Socket s(platform::udp_socket());
   ASSERT_TRUE(platform::bind_socket(s.get(), {0x7F000001u, 0}));
@@ -190,6 +275,97 @@ TEST_F(SdkSim, UserAnthenticateChecksItsIdLength) {
   sim_->faults().next(Fault::Status(404));
   EXPECT_EQ(UserAnthenticate(id, 2, L"139001", server().c_str(), port(), 2), 0);
   EXPECT_EQ(_GetLastErrorCode(), 0);  // sets no code
+}
+
+// Outside the library's life every export fails as its guard demands, even
+// against a server that would answer: no authentication socket is made, so the
+// device-form commands have nothing to run on.
+TEST_F(SdkSim, ExportsFailTheirGuardBeforeStartAndAfterRelease) {
+  char id[] = "D1";
+  const std::wstring srv = server();
+  const int p = port();
+  char buf[64] = {};
+  char data[4] = {'a', 'b', 'c', 'd'};
+  int a = 0, m = 0, r = 0;
+  sockaddr_in addr{};
+  platform::Socket udp(platform::udp_socket());
+  const unsigned int u = static_cast<unsigned int>(udp.get());
+  struct Case {
+    const char* name;
+    std::function<bool()> failed;
+  };
+  const std::vector<Case> cases = {
+      {"UserAnthenticate",
+       [&] { return UserAnthenticate(id, 2, L"139001", srv.c_str(), p, 2) == 0; }},
+      {"ConnectAnalyze",
+       [&] {
+         return *ConnectAnalyze(id, L"139001", srv.c_str(), p, 5000, 3, 300, 1, 0, 1, 10, 1) == 0;
+       }},
+      {"GetAlarmCfg", [&] { return GetAlarmCfg(id, L"139001", srv.c_str(), p, a, m, r) == 0; }},
+      {"AlarmOpen(device)",
+       [&] { return AlarmOpen(id, L"139001", srv.c_str(), p, 1, 1, 1, 0) == 0; }},
+      {"GetP2pSocket",
+       [&] { return GetP2pSocket(id, L"139001", srv.c_str(), p, 1, 10) == INVALID_SOCKET; }},
+      {"CancleHttpRequst()",
+       [&] {
+         CancleHttpRequst();
+         return true;
+       }},
+      {"Login", [&] { return Login("127.0.0.1", p, "D1", "139001", "pw1", "", 2) == -1; }},
+      {"LogOut", [&] { return LogOut(0) == 0; }},
+      {"_GetLastErrorCode", [&] { return _GetLastErrorCode() == 0; }},
+      {"SetMsgWnd", [&] { return SetMsgWnd(0, 0, nullptr) == 0; }},
+      {"CancleHttpRequst(h,c)", [&] { return CancleHttpRequst(0, 0) == 0; }},
+      {"AlarmOpen(handle)", [&] { return AlarmOpen(0, 1, 1, 1, 1, 0) == 0; }},
+      {"GetGPSData", [&] { return GetGPSData(0, 1).empty(); }},
+      {"GetRS485Cfg", [&] { return GetRS485Cfg(0, 1, buf, 12) == 0; }},
+      {"SetRS485Cfg", [&] { return SetRS485Cfg(0, 1, buf, 12) == 0; }},
+      {"GetTDNetCfg", [&] { return GetTDNetCfg(0, 1, buf, 64) == 0; }},
+      {"SetTDNetCfg", [&] { return SetTDNetCfg(0, 1, buf, 0, 0) == 0; }},
+      {"GetSecurityCfg", [&] { return GetSecurityCfg(0, 1, buf, 8, buf, 8, buf, 8) == 0; }},
+      {"SetSecurityCfg", [&] { return SetSecurityCfg(0, 1, 0, 0, 0, buf, buf, 0, 0, buf) == 0; }},
+      {"SetCompressionInf", [&] { return SetCompressionInf(0, 0, 0, 0, 0, 0) == 0; }},
+      {"SendAudioDataVoiceExchange",
+       [&] { return SendAudioDataVoiceExchange(0, data, 4, 1) == 0; }},
+      {"RealPlay", [&] { return RealPlay(0, 0, nullptr) == -1; }},
+      {"StopRealPlay", [&] { return StopRealPlay(0, 0) == 0; }},
+      {"StartLocalRecord", [&] { return StartLocalRecord(0, 0, L"x") == 0; }},
+      {"StopLoacalRecord", [&] { return StopLoacalRecord(0, 0) == 0; }},
+      {"CapturePicture", [&] { return CapturePicture(0, L"x.bmp") == 0; }},
+      {"_GetBitRate", [&] { return _GetBitRate(0, 0) == 0; }},
+      {"PtzControl", [&] { return PtzControl(0, 0, 1, 0, 0, 0, 0) == 0; }},
+      {"UdpMakeHole",
+       [&] {
+         return UdpMakeHole("127.0.0.1", sim_->udp_ports()[0], 1, "r", 1, 10, 0) == INVALID_SOCKET;
+       }},
+      {"GetPublicAddrBySock",
+       [&] { return GetPublicAddrBySock(u, srv.c_str(), sim_->udp_ports()[0], addr) == 0; }},
+      {"ReleaseP2pSocket", [&] { return ReleaseP2pSocket(u) == 0; }},
+      {"GetRemoteIP", [&] { return GetRemoteIP(u, buf, 20) == 0; }},
+      {"GetRemotePort", [&] { return GetRemotePort(u) == 0; }},
+      {"GetRandomValue", [&] { return GetRandomValue(u, buf, 20) == 0; }},
+      {"GetSessionId", [&] { return GetSessionId(u) == 0xFFFFFFFFul; }},
+      {"GetP2pSvrIP", [&] { return GetP2pSvrIP(u, buf, 20) == nullptr; }},
+      {"GetP2pSvrPort", [&] { return GetP2pSvrPort(u) == 0; }},
+      {"SendHeartBeat_RTP", [&] { return SendHeartBeat_RTP(u, L"127.0.0.1", p, 1) == 0; }},
+      {"SendHeartBeatBack_RTP", [&] { return SendHeartBeatBack_RTP(u, L"127.0.0.1", p, 1) == 0; }},
+      {"SendHeartBeat_RTCP", [&] { return SendHeartBeat_RTCP(u, L"127.0.0.1", p, 1) == 0; }},
+      {"IsHeartBeat_RTP", [&] { return IsHeartBeat_RTP(u, buf, 8, 0) == 0; }},
+      {"IsHeartBeatBack_RTP", [&] { return IsHeartBeatBack_RTP(u, buf, 8, 0) == 0; }},
+      {"IsHeartBeatBack_RTCP", [&] { return IsHeartBeatBack_RTCP(u, buf, 8, 0) == 0; }},
+  };
+  // Heart-beat frames that would be recognised while started.
+  const char beat[8] = {0, 0, 1, 5, 0, 0, 0, 0};
+  std::memcpy(buf, beat, sizeof beat);
+  ReleaseMonitClientSDK();
+  for (const char* when : {"before start", "after release"}) {
+    for (const auto& c : cases) EXPECT_TRUE(c.failed()) << c.name << " " << when;
+    EXPECT_FALSE(auth_socket()) << when;
+    ASSERT_EQ(InitMonitClientSDK(), 1);
+    ASSERT_EQ(UserAnthenticate(id, 2, L"139001", srv.c_str(), p, 2), 1);  // the server answers
+    ReleaseMonitClientSDK();
+  }
+  ASSERT_EQ(InitMonitClientSDK(), 1);  // as the fixture left it
 }
 
 TEST_F(SdkSim, ConnectAnalyzeReturnsTheBodyAndEmptiesOnFailure) {

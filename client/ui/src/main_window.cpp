@@ -142,6 +142,7 @@ void CTavimorDlg::build_controls() {
     connect(pane, &CMyOutput::rightPressed, this, &CTavimorDlg::on_pane_menu);
     connect(pane, &CMyOutput::leftDoubleClicked, this, &CTavimorDlg::on_pane_double_click);
     connect(pane, &CMyOutput::recordingChanged, this, &CTavimorDlg::on_recording_changed);
+    connect(pane, &CMyOutput::streamNotice, this, &CTavimorDlg::on_stream_notice);
     panes_[static_cast<std::size_t>(i)] = pane;
   }
 
@@ -723,7 +724,7 @@ void CTavimorDlg::turn_page(const model::PageTurn& turn, int pause_ms) {
       panes_[static_cast<std::size_t>(j)]->StopLive();
     for (std::size_t j = 0; j < entries.size() && j < panes_.size() && !preview_stop_; ++j) {
       if (!entries[j]) continue;
-      if (!panes_[j]->StartLive(*entries[j])) panes_[j]->MarkFailed();
+      start_pane(static_cast<int>(j), *entries[j]);
       preview_wake_.wait(pause_ms);
     }
   });
@@ -860,7 +861,7 @@ void CTavimorDlg::OnPreview() {
     ok = preview_thread_.create([this, starts = std::move(starts), pause] {
       for (std::size_t n = 0; n < starts.size() && !preview_stop_; ++n) {
         CMyOutput* pane = panes_[static_cast<std::size_t>(starts[n].first)];
-        if (!pane->StartLive(starts[n].second)) pane->MarkFailed();
+        start_pane(pane->Index(), starts[n].second);
         if (n + 1 < starts.size()) preview_wake_.wait(pause);
       }
       QMetaObject::invokeMethod(
@@ -873,6 +874,25 @@ void CTavimorDlg::OnPreview() {
     return;
   }
   preview_thread_.resume();
+}
+
+void CTavimorDlg::start_pane(int pane, const model::ChannelRecord& entry) {
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (p->StartLive(entry)) return;
+  p->MarkFailed();
+  state_.events.append(
+      model::live_start_failed_text(entry.address, entry.channel_index, _GetLastErrorCode()),
+      clock_->local_now());
+}
+
+void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
+  if (wparam != NOTIFY_RECORD_FAILED) return;
+  // The SDK ended the file at its last whole frame; the pane stops recording.
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  p->StopRecording();
+  state_.events.append(u"访问IP:" + ui::u16(p->Address()) + u" 通道" +
+                           model::u16_number(p->Channel()) + u" 录像写入失败,录像已停止",
+                       clock_->local_now());
 }
 
 bool CTavimorDlg::run_worker(std::function<void()> body) {

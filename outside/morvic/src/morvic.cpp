@@ -33,6 +33,7 @@ struct CMorvic::Impl {
   std::mutex guard;
   SOCKET sock = INVALID_SOCKET;
   std::atomic<bool> aborted{false};
+  std::shared_ptr<platform::HostLookup> lookup;  // a name lookup in progress
 
   bool connected = false;
   bool broken = false;  // an exchange failed mid-way: the byte stream is out of step
@@ -72,6 +73,22 @@ struct CMorvic::Impl {
           readable ? platform::wait_readable(sock, slice) : platform::wait_writable(sock, slice);
       if (r != 0) return aborted.load() ? -1 : r;
     }
+  }
+
+  // A system lookup cannot be interrupted: CloseSocket stops the wait for it
+  // instead, and the lookup's late result is dropped.
+  std::optional<std::uint32_t> resolve(std::string host) {
+    auto pending = platform::HostLookup::start(std::move(host));
+    {
+      std::lock_guard lock(guard);
+      if (aborted.load()) return std::nullopt;
+      lookup = pending;
+    }
+    auto ip = pending->wait(recv_timeout_ms);
+    std::lock_guard lock(guard);
+    lookup.reset();
+    if (aborted.load()) return std::nullopt;
+    return ip;
   }
 
   bool send_all(std::string_view data) {
@@ -185,7 +202,7 @@ int CMorvic::Connect(wchar_t* server, int port) {
   Impl& d = *impl_;
   if (!server || port <= 0 || port > 65535) return 0;
   if (d.sock == INVALID_SOCKET || d.connected || d.aborted.load()) return 0;
-  const auto ip = platform::resolve_ipv4(platform::cp936_from_wide(server));
+  const auto ip = d.resolve(platform::cp936_from_wide(server));
   if (!ip) return 0;
   if (!platform::set_nonblocking(d.sock, true)) return 0;
   const platform::SockAddr remote{*ip, static_cast<std::uint16_t>(port)};
@@ -296,6 +313,7 @@ int CMorvic::CloseSocket() {
   Impl& d = *impl_;
   std::lock_guard lock(d.guard);
   d.aborted.store(true);
+  if (d.lookup) d.lookup->cancel();
   if (d.sock == INVALID_SOCKET) return 0;
   platform::shutdown_socket(d.sock);
   return 1;

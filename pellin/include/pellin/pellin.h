@@ -52,7 +52,9 @@ class BREVANTA_EXPORT CUDP_CE {
   // thread; a remote address becomes the default destination. 1, or -1
   // (start-up), -2 (socket), -3 (bind).
   unsigned long Open(void* user, int localPort, const wchar_t* remoteIp, int remotePort);
-  // Ends any state: wakes every wait, stops the thread, closes the socket. 1.
+  // Ends any state: wakes every wait, stops the thread, closes the socket.
+  // 1; -1 when there was no socket to close (not opened, already closed), -2
+  // when the network clean-up failed.
   unsigned long Close();
 
   int Setp2pSvrInfo(const wchar_t* ip, int port);
@@ -113,7 +115,8 @@ class BREVANTA_EXPORT CUDP_CE {
   template <class Pred>
   void WaitUntil(int ms, Pred done);
   void StopReceiver(bool wake_socket);
-  void CloseHandle();
+  // False when the network clean-up failed.
+  bool CloseHandle();
   void RecvLoop();
   std::string PeerIP();
   unsigned long SendAll(const char* data, int len, const platform::SockAddr& to, int pause_ms);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,8 +32,35 @@ int net_cleanup();
 
 // "a.b.c.d" only; nullopt for anything else.
 std::optional<std::uint32_t> parse_dotted(std::string_view text);
-// Dotted address or host name (first IPv4 address).
+// Dotted address or host name (first IPv4 address). Blocks for as long as the
+// system's resolver takes.
 std::optional<std::uint32_t> resolve_ipv4(std::string_view host);
+
+// The name lookup behind HostLookup; tests stand in a slow one. Null restores
+// the system's.
+using Resolver = std::optional<std::uint32_t> (*)(std::string_view host);
+void set_resolver(Resolver resolver);
+
+// A host-name lookup that the caller can stop waiting for. A system lookup
+// cannot be interrupted, so it runs on a worker of a process-wide pool that
+// owns and joins its threads; a result nobody waits for any more is dropped.
+class HostLookup {
+ public:
+  // Dotted addresses are answered at once, without a worker.
+  static std::shared_ptr<HostLookup> start(std::string host);
+
+  // The address, once known within timeout_ms; nullopt on failure, time-out
+  // or cancel().
+  std::optional<std::uint32_t> wait(int timeout_ms);
+  // Wakes wait() at once; the lookup's result, when it comes, is dropped.
+  void cancel();
+
+  struct State;
+  explicit HostLookup(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+ private:
+  std::shared_ptr<State> state_;
+};
 
 SOCKET tcp_socket();
 SOCKET udp_socket();
@@ -101,9 +129,7 @@ class Socket {
   bool valid() const { return s_ != INVALID_SOCKET; }
   explicit operator bool() const { return valid(); }
   SOCKET release() { return std::exchange(s_, INVALID_SOCKET); }
-  void reset(SOCKET s = INVALID_SOCKET) {
-    close_socket(std::exchange(s_, s));
-  }
+  void reset(SOCKET s = INVALID_SOCKET) { close_socket(std::exchange(s_, s)); }
 
  private:
   SOCKET s_ = INVALID_SOCKET;

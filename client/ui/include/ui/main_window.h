@@ -151,6 +151,9 @@ class CTavimorDlg : public QDialog {
   void on_slider(std::size_t slider, int value);
   void show_pane_settings(int pane);
   void on_recording_changed(int pane, bool recording);
+  void on_stream_notice(int pane, unsigned wparam);
+  // Worker thread: a failed start marks the pane and goes into the event log.
+  void start_pane(int pane, const model::ChannelRecord& entry);
 
   model::ClientState& state_;
   model::MessageSink& messages_;
