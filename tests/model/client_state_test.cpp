@@ -381,6 +381,8 @@ TEST_F(ModelServerTable, StoredLoginsRunSideBySideAndReportInTableOrder) {
 TEST_F(ModelServerTable, ReloginKeepsNamesAndRunsOnItsOwnThread) {
   put_server(0, u"a");
   put_server(1, u"b");
+  put_server(2, u"held");
+  state->servers.servers[2].login_handle = 7;  // logged in: not logged in again
   state->servers.servers[0].channels[1].name = u"后门";
   state->servers.servers[0].channels[1].listed = 1;
   state->servers.servers[0].channels[1].play_list_position = 0;
@@ -396,6 +398,8 @@ TEST_F(ModelServerTable, ReloginKeepsNamesAndRunsOnItsOwnThread) {
   EXPECT_EQ(state->play_list.count, 1);  // refreshed, not added again
   EXPECT_EQ(state->servers.servers[1].login_handle, -1);
   EXPECT_EQ(state->servers.servers[1].logged_in, 0);
+  EXPECT_EQ(sdk.calls.size(), 2u);
+  EXPECT_EQ(state->servers.servers[2].login_handle, 7);
 }
 
 TEST_F(ModelServerTable, LoadReadsFilesAndPicksTheStartDrive) {

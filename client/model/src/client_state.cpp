@@ -363,6 +363,12 @@ void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& mes
 void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop) {
   for (const LoginRequest& r : login_requests(state)) {
     if (stop && stop->load()) return;
+    // A server that holds a handle keeps it: logging it in again would take
+    // another of the SDK's 16 login slots every pass.
+    {
+      std::lock_guard lock(state.table_mutex);
+      if (state.servers.servers[r.index].login_handle >= 0) continue;
+    }
     const long handle = do_login(sdk, r);
     if (handle < 0) continue;
     std::lock_guard lock(state.table_mutex);

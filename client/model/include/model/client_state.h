@@ -114,9 +114,10 @@ bool delete_server(ClientState& state, int index, bool in_use, DeviceLogin& sdk,
 // every 50 ms while the logins go on.
 void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& messages,
                           const std::function<void()>& pump = {});
-// The periodic re-login: the logins run without the table lock, their results
-// are stored under it. Failures change nothing. A set stop flag ends the pass
-// before the next server.
+// The periodic re-login of the servers without a login handle (those with one
+// keep it, so the SDK's login slots are not used up): the logins run without
+// the table lock, their results are stored under it. Failures change nothing. A set stop flag ends
+// the pass before the next server.
 void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop = nullptr);
 
 // Runs relogin_servers on its own thread, one run at a time, and joins it.
