@@ -7,11 +7,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStringList>
-#include <QVBoxLayout>
 
-#include <algorithm>
-
-#include "controls/bmp_button.h"
+#include "dialog_frame.h"
 #include "model/config_files.h"
 #include "ui/message_box.h"
 
@@ -33,13 +30,6 @@ W* conceal(W* widget, const char* name, bool enabled) {
   widget->setVisible(false);
   widget->setEnabled(enabled);
   return widget;
-}
-
-QPushButton* make_button(QWidget* parent, const QString& text, const char* name) {
-  auto* button = new CBMPButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setMinimumWidth(80);
-  return button;
 }
 
 // Port fields are typed as text; anything but a number counts as 0 so the
@@ -114,42 +104,17 @@ CAddSvrInfo::CAddSvrInfo(model::ClientState& state, model::DeviceLogin& sdk,
   by_domain_->setChecked(false);
   by_auth_->setChecked(true);
 
-  auto* form = new QFormLayout;
-  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
-  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  form->setHorizontalSpacing(10);
-  form->setVerticalSpacing(12);
+  auto* form = make_form();
   form->addRow(QStringLiteral("序列号："), device_id_);
   form->addRow(QStringLiteral("电话号码："), phone_);
   form->addRow(QStringLiteral("鉴权IP："), auth_address_);
   form->addRow(QStringLiteral("鉴权端口："), auth_port_);
   form->addRow(QStringLiteral("密码："), password_);
 
-  ok_ = make_button(this, QStringLiteral("确定"), "ok");
-  cancel_ = make_button(this, QStringLiteral("退出"), "cancel");
-  ok_->setDefault(true);
+  const DialogButtons buttons = finish_dialog(this, form, QStringLiteral("退出"), QSize(380, 240));
+  ok_ = buttons.ok;
+  cancel_ = buttons.cancel;
   connect(ok_, &QPushButton::clicked, this, &CAddSvrInfo::ok_clicked);
-  connect(cancel_, &QPushButton::clicked, this, &CAddSvrInfo::reject);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
-
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(24, 20, 24, 16);
-  outer->addLayout(form);
-  outer->addStretch(1);
-  outer->addSpacing(12);
-  outer->addLayout(buttons);
-
-  // Never smaller than the content: fonts differ between desktops.
-  outer->activate();
-  QSize size = sizeHint().expandedTo(QSize(380, 240));
-  if (outer->hasHeightForWidth())
-    size.setHeight(std::max(size.height(), outer->totalHeightForWidth(size.width())));
-  setFixedSize(size);
   device_id_->setFocus();
 }
 

@@ -2,16 +2,11 @@
 
 #include <QComboBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <QVBoxLayout>
-#include "controls/bmp_button.h"
-
-#include <algorithm>
-
+#include "dialog_frame.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -25,51 +20,6 @@ QLineEdit* make_edit(QWidget* parent, const char* name, bool password) {
   edit->setMaxLength(static_cast<int>(model::kFieldUnits));
   if (password) edit->setEchoMode(QLineEdit::Password);
   return edit;
-}
-
-QPushButton* make_button(QWidget* parent, const QString& text, const char* name) {
-  auto* button = new CBMPButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setMinimumWidth(80);
-  return button;
-}
-
-QFormLayout* make_form() {
-  auto* form = new QFormLayout;
-  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
-  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  form->setHorizontalSpacing(10);
-  form->setVerticalSpacing(12);
-  return form;
-}
-
-// Lays out the form above a right-aligned OK/cancel row and fixes the size,
-// never smaller than the content (fonts differ between desktops).
-QPushButton* finish(QDialog* dialog, QFormLayout* form, const QString& cancel_text, QSize minimum) {
-  auto* ok = make_button(dialog, QStringLiteral("确定"), "ok");
-  auto* cancel = make_button(dialog, cancel_text, "cancel");
-  ok->setDefault(true);
-  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-
-  auto* outer = new QVBoxLayout(dialog);
-  outer->setContentsMargins(24, 20, 24, 16);
-  outer->addLayout(form);
-  outer->addStretch(1);
-  outer->addSpacing(12);
-  outer->addLayout(buttons);
-
-  outer->activate();
-  QSize size = dialog->sizeHint().expandedTo(minimum);
-  if (outer->hasHeightForWidth())
-    size.setHeight(std::max(size.height(), outer->totalHeightForWidth(size.width())));
-  dialog->setFixedSize(size);
-  return ok;
 }
 
 }  // namespace
@@ -92,7 +42,7 @@ CFirstLogin::CFirstLogin(model::UserDialogs& controller, QWidget* parent)
   form->addRow(QStringLiteral("密码："), password_);
   form->addRow(QStringLiteral("确认密码："), confirm_);
 
-  auto* ok = finish(this, form, QStringLiteral("取消"), QSize(420, 260));
+  auto* ok = finish_dialog(this, form, QStringLiteral("取消"), QSize(420, 260)).ok;
   connect(ok, &QPushButton::clicked, this, &CFirstLogin::ok_clicked);
   name_->setFocus();
 }
@@ -120,7 +70,7 @@ CDlgLogin::CDlgLogin(model::UserDialogs& controller, QWidget* parent)
   form->addRow(QStringLiteral("用户名："), user_);
   form->addRow(QStringLiteral("密码："), password_);
 
-  auto* ok = finish(this, form, QStringLiteral("取消"), QSize(360, 170));
+  auto* ok = finish_dialog(this, form, QStringLiteral("取消"), QSize(360, 170)).ok;
   connect(ok, &QPushButton::clicked, this, &CDlgLogin::ok_clicked);
   user_->setFocus();
 }
@@ -139,7 +89,7 @@ CDlgLockPwd::CDlgLockPwd(model::UserDialogs& controller, QWidget* parent)
   form->addRow(QStringLiteral("用户名:"), name_);
   form->addRow(QStringLiteral("密  码:"), password_);
 
-  auto* ok = finish(this, form, QStringLiteral("退出"), QSize(360, 170));
+  auto* ok = finish_dialog(this, form, QStringLiteral("退出"), QSize(360, 170)).ok;
   connect(ok, &QPushButton::clicked, this, &CDlgLockPwd::ok_clicked);
   name_->setFocus();
 }

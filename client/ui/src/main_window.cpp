@@ -831,20 +831,16 @@ void CTavimorDlg::OnPreview() {
   if (!guard(model::rights::kPreview)) return;
   if (preview_thread_.running()) return;
   preview_button_->setEnabled(false);
-  preview_stop_ = false;
-  preview_wake_.reset();
 
   bool ok;
   if (desk_.previewing) {
-    ok = preview_thread_.create([this] {
-      stop_panes();
-      {
-        std::lock_guard lock(state_.table_mutex);
-        state_.live_views.fill(0);
-      }
-      QMetaObject::invokeMethod(
-          this, [this] { preview_done(false); }, Qt::QueuedConnection);
-    });
+    ok = run_worker(
+        [this] {
+          stop_panes();
+          std::lock_guard lock(state_.table_mutex);
+          state_.live_views.fill(0);
+        },
+        [this] { preview_done(false); });
   } else {
     std::vector<std::pair<int, model::ChannelRecord>> starts;
     {
@@ -858,22 +854,19 @@ void CTavimorDlg::OnPreview() {
     }
     if (desk_.previewing) layout_combo_->setEnabled(false);
     const int pause = pane_pause_ms_;
-    ok = preview_thread_.create([this, starts = std::move(starts), pause] {
-      for (std::size_t n = 0; n < starts.size() && !preview_stop_; ++n) {
-        CMyOutput* pane = panes_[static_cast<std::size_t>(starts[n].first)];
-        start_pane(pane->Index(), starts[n].second);
-        if (n + 1 < starts.size()) preview_wake_.wait(pause);
-      }
-      QMetaObject::invokeMethod(
-          this, [this] { preview_done(true); }, Qt::QueuedConnection);
-    });
+    ok = run_worker(
+        [this, starts = std::move(starts), pause] {
+          for (std::size_t n = 0; n < starts.size() && !preview_stop_; ++n) {
+            start_pane(starts[n].first, starts[n].second);
+            if (n + 1 < starts.size()) preview_wake_.wait(pause);
+          }
+        },
+        [this] { preview_done(true); });
   }
   if (!ok) {
     messages_.info(u"无法启动预览!");
     preview_button_->setEnabled(true);
-    return;
   }
-  preview_thread_.resume();
 }
 
 void CTavimorDlg::start_pane(int pane, const model::ChannelRecord& entry) {
@@ -895,15 +888,20 @@ void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
                        clock_->local_now());
 }
 
-bool CTavimorDlg::run_worker(std::function<void()> body) {
+bool CTavimorDlg::run_worker(std::function<void()> body, std::function<void()> done) {
   if (preview_thread_.running()) return false;
   preview_thread_.join();
   preview_stop_ = false;
   preview_wake_.reset();
-  if (!preview_thread_.create([this, body = std::move(body)] {
+  if (!preview_thread_.create([this, body = std::move(body), done = std::move(done)] {
         body();
         QMetaObject::invokeMethod(
-            this, [this] { preview_thread_.join(); }, Qt::QueuedConnection);
+            this,
+            [this, done] {
+              preview_thread_.join();
+              if (done) done();
+            },
+            Qt::QueuedConnection);
       }))
     return false;
   preview_thread_.resume();
@@ -911,7 +909,6 @@ bool CTavimorDlg::run_worker(std::function<void()> body) {
 }
 
 void CTavimorDlg::preview_done(bool started) {
-  preview_thread_.join();
   if (started) {
     if (desk_.previewing) preview_button_->setText(QStringLiteral("停止"));
   } else {
@@ -937,7 +934,7 @@ void CTavimorDlg::stop_panes() {
 void CTavimorDlg::StopAll() {
   stop_preview_thread();
   stop_timer(kCycleTimer);
-  Play264_StopSound();
+  stop_sound();
   stop_panes();
   preview_button_->setText(QStringLiteral("预览"));
   if (desk_.enlarged) {

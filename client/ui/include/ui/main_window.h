@@ -145,8 +145,9 @@ class CTavimorDlg : public QDialog {
   void on_pane_menu(int pane, QPoint global);
   void on_pane_double_click(int pane);
   void turn_page(const model::PageTurn& turn, int pause_ms);
-  // Runs body on the desk's worker thread; false while it is busy.
-  bool run_worker(std::function<void()> body);
+  // Runs body on the desk's worker thread, then done on the GUI thread; false
+  // while the worker is busy.
+  bool run_worker(std::function<void()> body, std::function<void()> done = {});
   void set_controls_visible(bool visible);
   void on_slider(std::size_t slider, int value);
   void show_pane_settings(int pane);

@@ -1,0 +1,56 @@
+#include "dialog_frame.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "controls/bmp_button.h"
+
+namespace ui {
+
+QFormLayout* make_form() {
+  auto* form = new QFormLayout;
+  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setHorizontalSpacing(10);
+  form->setVerticalSpacing(12);
+  return form;
+}
+
+QPushButton* make_dialog_button(QWidget* parent, const QString& text, const char* name) {
+  auto* button = new CBMPButton(text, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setMinimumWidth(80);
+  return button;
+}
+
+DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,
+                            QSize minimum) {
+  DialogButtons b{make_dialog_button(dialog, QStringLiteral("确定"), "ok"),
+                  make_dialog_button(dialog, cancel_text, "cancel")};
+  b.ok->setDefault(true);
+  QObject::connect(b.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(b.ok);
+  buttons->addWidget(b.cancel);
+
+  auto* outer = new QVBoxLayout(dialog);
+  outer->setContentsMargins(24, 20, 24, 16);
+  outer->addLayout(form);
+  outer->addStretch(1);
+  outer->addSpacing(12);
+  outer->addLayout(buttons);
+
+  outer->activate();
+  QSize size = dialog->sizeHint().expandedTo(minimum);
+  if (outer->hasHeightForWidth())
+    size.setHeight(std::max(size.height(), outer->totalHeightForWidth(size.width())));
+  dialog->setFixedSize(size);
+  return b;
+}
+
+}  // namespace ui

@@ -1,0 +1,25 @@
+// The frame the client's small dialogs share: a form of labelled fields over a
+// right-aligned OK/cancel row, fixed at its content's size.
+#pragma once
+
+#include <QDialog>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSize>
+#include <QString>
+
+namespace ui {
+
+QFormLayout* make_form();
+QPushButton* make_dialog_button(QWidget* parent, const QString& text, const char* name);
+
+struct DialogButtons {
+  QPushButton* ok;
+  QPushButton* cancel;  // rejects the dialog
+};
+// Lays out the form above the buttons and fixes the size, never smaller than
+// the content (fonts differ between desktops) nor than minimum.
+DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,
+                            QSize minimum);
+
+}  // namespace ui
