@@ -22,6 +22,10 @@ long Login(const char* server, int port, const char* i2c, const char* tel, const
            const char* /*unused*/, int timeout) {
   using namespace velmo;
   if (!server || !i2c || !tel || !*i2c) return -1;
+  if (!enter_login()) return -1;
+  struct Leave {
+    ~Leave() { leave_login(); }
+  } leave;
   const long handle = allocate_user(server, port, i2c, tel, passwd ? passwd : "");
   if (handle < 0) return -1;
   UserInfo* user = guarded_user(handle);

@@ -49,6 +49,8 @@ void ReleaseMonitClientSDK() {
   using namespace velmo;
   std::lock_guard lock(g_life_mutex);
   set_auth_socket(nullptr);
+  // A Login that waits on its server would otherwise use the slots freed here.
+  cancel_logins();
   if (g_owned_table) {
     // Live channels stop the way the caller would stop them, so their player
     // streams close too; destroying a slot alone would leave those open.
@@ -62,6 +64,7 @@ void ReleaseMonitClientSDK() {
   // A UserAnthenticate that raced this release may have put a socket back.
   set_auth_socket(nullptr);
   platform::net_cleanup();
+  reopen_logins();
 }
 
 int _GetLastErrorCode() {

@@ -1,5 +1,7 @@
 #include "frame/user_table.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <utility>
@@ -163,6 +165,47 @@ long allocate_user(const std::string& server, int port, const std::string& i2c,
     return i;
   }
   return -1;
+}
+
+namespace {
+
+std::mutex g_login_mutex;
+std::condition_variable g_login_done;
+int g_logins = 0;
+bool g_logins_closed = false;
+
+}  // namespace
+
+bool enter_login() {
+  std::lock_guard lock(g_login_mutex);
+  if (g_logins_closed) return false;
+  ++g_logins;
+  return true;
+}
+
+void leave_login() {
+  std::lock_guard lock(g_login_mutex);
+  --g_logins;
+  g_login_done.notify_all();
+}
+
+void cancel_logins() {
+  std::unique_lock lock(g_login_mutex);
+  g_logins_closed = true;
+  // A login may attach its connection after a pass, so the pass repeats until
+  // every one has returned; each pass wakes its waits at once.
+  while (g_logins > 0) {
+    lock.unlock();
+    if (UserTable* table = user_table())
+      for (auto& user : table->m_pUsers) user->channel(1).discard_http();
+    lock.lock();
+    g_login_done.wait_for(lock, std::chrono::milliseconds(20), [] { return g_logins == 0; });
+  }
+}
+
+void reopen_logins() {
+  std::lock_guard lock(g_login_mutex);
+  g_logins_closed = false;
 }
 
 int release_user(long login_handle) {

@@ -137,6 +137,13 @@ long allocate_user(const std::string& server, int port, const std::string& i2c,
                    const std::string& tel, const std::string& passwd);
 int release_user(long login_handle);
 
+// Logins in flight. A release cancels them and waits until they are out, so
+// no Login uses a slot the release frees; until reopened new ones fail.
+bool enter_login();
+void leave_login();
+void cancel_logins();
+void reopen_logins();
+
 void set_last_error(int code);
 int take_last_error();
 

@@ -236,6 +236,25 @@ TEST_F(SdkSim, EveryStopEndsAConnectThreadAtOnce) {
   ASSERT_EQ(InitMonitClientSDK(), 1);
 }
 
+// A Login waiting on a stalled server returns at once when the library is
+// released, before its slot goes; logins after a new start work again.
+TEST_F(SdkSim, ReleaseEndsALoginInFlight) {
+  sim_->faults().for_path("/query", Fault::Stall());
+  auto pending = std::async(std::launch::async, [&] {
+    return Login(server().c_str(), port(), L"D1", L"139001", L"pw1", nullptr, 20);
+  });
+  for (int i = 0; i < 500 && targets_for("/query").empty(); ++i) platform::sleep_ms(10);
+  ASSERT_FALSE(targets_for("/query").empty());
+  const auto start = std::chrono::steady_clock::now();
+  ReleaseMonitClientSDK();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  ASSERT_EQ(pending.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_EQ(pending.get(), -1);
+  sim_->faults().clear();
+  ASSERT_EQ(InitMonitClientSDK(), 1);
+  EXPECT_EQ(login(), 0);
+}
+
 TEST_F(SdkSim, PublicAddressQueryAnswersFromTheServerOnly) {
   platform::Socket s(platform::udp_socket());
   ASSERT_TRUE(platform::bind_socket(s.get(), {0x7F000001u, 0}));
