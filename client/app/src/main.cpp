@@ -1,4 +1,4 @@
-// brevanta [--workdir DIR] [--preview]
+// brevanta [--workdir DIR] [--preview] [--status FILE]
 #include <QApplication>
 #include <QCommandLineParser>
 
@@ -22,13 +22,19 @@ int main(int argc, char** argv) {
   QCommandLineOption preview(QStringLiteral("preview"),
                              QStringLiteral("Start the preview of the play list once the main "
                                             "window is up (for unattended video walls)."));
+  QCommandLineOption status(QStringLiteral("status"),
+                            QStringLiteral("Rewrite FILE every 500 ms with what each pane plays "
+                                           "(for scripts watching the client)."),
+                            QStringLiteral("FILE"));
   parser.addOption(workdir);
   parser.addOption(preview);
+  parser.addOption(status);
   parser.process(qapp);
 
   AppOptions options;
   if (parser.isSet(workdir)) options.working_folder = parser.value(workdir).toStdString();
   options.preview = parser.isSet(preview);
+  if (parser.isSet(status)) options.status_file = parser.value(status).toStdString();
 
   CTavimorApp app(options);
   if (app.InitInstance()) app.Run();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <fstream>
 #include <system_error>
 
 #include "controls/skin.h"
@@ -88,6 +89,20 @@ bool CTavimorApp::InitInstance() {
       },
       [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   main_->show();
+  if (!options_.status_file.empty()) {
+    auto* status = new QTimer(main_.get());
+    QObject::connect(status, &QTimer::timeout, main_.get(), [this] {
+      // Written beside and renamed, so a reader never sees half a report.
+      const std::filesystem::path tmp = options_.status_file.string() + ".new";
+      {
+        std::ofstream out(tmp, std::ios::trunc);
+        out << main_->StatusReport();
+      }
+      std::error_code ec;
+      std::filesystem::rename(tmp, options_.status_file, ec);
+    });
+    status->start(500);
+  }
   if (options_.preview) {
     QTimer::singleShot(0, main_.get(), [this] {
       if (main_) main_->OnPreview();

@@ -1021,6 +1021,31 @@ void CTavimorDlg::paintEvent(QPaintEvent*) {
   if (!logo.isNull()) p.drawPixmap(w - logo.width() - 8, 15, logo);
 }
 
+std::string CTavimorDlg::StatusReport() const {
+  std::string out = "now=" + std::to_string(platform::tick_ms64()) +
+                    " previewing=" + std::to_string(desk_.previewing) +
+                    " cycling=" + std::to_string(desk_.cycling) +
+                    " paused=" + std::to_string(desk_.cycle_paused) +
+                    " page_size=" + std::to_string(desk_.page_size) +
+                    " offset=" + std::to_string(desk_.play_list_offset) +
+                    " cycle_position=" + std::to_string(desk_.cycle_position) +
+                    " selected=" + std::to_string(desk_.selected_pane) + "\n";
+  for (CMyOutput* p : panes_) {
+    QString text = p->StreamStatus();
+    if (text.isEmpty()) text = p->Backend().text();
+    out += "pane=" + std::to_string(p->Index()) + " shown=" + std::to_string(p->isVisible()) +
+           " handle=" + std::to_string(p->PlayHandle()) +
+           " playing=" + std::to_string(p->Playing()) +
+           " recording=" + std::to_string(p->Recording()) +
+           " pictures=" + std::to_string(p->Backend().pictures_received()) +
+           " started=" + std::to_string(p->StartedMs()) +
+           " first=" + std::to_string(p->Backend().first_picture_ms()) +
+           " server=" + p->Address().toStdString() + " channel=" + std::to_string(p->Channel()) +
+           " status=" + text.simplified().toStdString() + "\n";
+  }
+  return out;
+}
+
 // ---- timers ----
 
 void CTavimorDlg::start_timer(int id, int period_ms) {

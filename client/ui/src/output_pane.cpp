@@ -7,6 +7,7 @@
 #include <map>
 
 #include "model/desk.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
@@ -66,6 +67,7 @@ bool CMyOutput::StartLive(const model::ChannelRecord& entry) {
     server_index_ = entry.server_index;
   }
   Backend().clear();
+  started_ms_ = static_cast<std::int64_t>(platform::tick_ms64());
   const auto c = model::compression_of(entry);
   SetCompressionInf(entry.login_handle, entry.channel_index, c.resolution, c.frame_rate, c.bit_rate,
                     c.image_type);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace ui {
 
 QtWindowBackend::QtWindowBackend(QObject* context, Hooks hooks, int width, int height)
@@ -110,6 +112,8 @@ void QtWindowBackend::show_picture(const platform::Picture& picture) {
     if (generation != generation_) return;
   }
   ++pictures_;
+  std::int64_t none = -1;
+  first_picture_ms_.compare_exchange_strong(none, static_cast<std::int64_t>(platform::tick_ms64()));
   request_repaint();
 }
 
@@ -144,6 +148,7 @@ void QtWindowBackend::clear() {
   display_valid_ = false;
   text_.clear();
   ++generation_;
+  first_picture_ms_ = -1;
 }
 
 QtWindow::QtWindow(QObject* context, QtWindowBackend::Hooks hooks, int width, int height)

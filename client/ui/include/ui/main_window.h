@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/client_state.h"
@@ -112,6 +113,9 @@ class CTavimorDlg : public QDialog {
   // The context menu of a pane as it would open now (tests look into it).
   QMenu* BuildPaneMenu(int pane);
   QMenu* PaneMenu() const { return pane_menu_; }
+  // One line for the desk and one per pane, for scripts that watch a running
+  // client (--status): what each pane plays, its pictures and start times.
+  std::string StatusReport() const;
 
  signals:
   // The preview thread finished its pass (start or stop).

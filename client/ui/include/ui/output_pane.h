@@ -63,6 +63,8 @@ class CMyOutput : public QWidget {
   // The state shown over a lost stream until video returns (empty: none).
   QString StreamStatus() const;
   void SetPtzSpeed(int speed) { ptz_speed_ = speed; }
+  // platform::tick_ms64() of the last start; -1 before the first.
+  std::int64_t StartedMs() const { return started_ms_.load(); }
 
   // GUI thread.
   void SetSelected(bool selected);
@@ -107,6 +109,7 @@ class CMyOutput : public QWidget {
   std::atomic<int> ptz_speed_{32};
   std::atomic<bool> sound_{false};
   std::atomic<std::int64_t> record_stop_time_{0};
+  std::atomic<std::int64_t> started_ms_{-1};
   QString status_;  // GUI thread
   bool selected_ = false;
   model::Rect rect_{};
