@@ -244,6 +244,9 @@ int take_last_error() {
 int take_play_port() {
   platform::MutexLock lock(*play_mutex());
   for (int i = 0; i < static_cast<int>(g_play_ports.size()); ++i) {
+    // The client plays files on 17 and clips on 20: a live stream there would
+    // be cut off by the next playback.
+    if (i == kPlaybackPort || i == kClipPort) continue;
     if (!g_play_ports[static_cast<std::size_t>(i)]) {
       g_play_ports[static_cast<std::size_t>(i)] = 1;
       return i;

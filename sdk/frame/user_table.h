@@ -147,7 +147,10 @@ void reopen_logins();
 void set_last_error(int code);
 int take_last_error();
 
-// Player ports 0-31 under "ORV_NET_PLAY_MUTEX".
+// Player ports 0-31 under "ORV_NET_PLAY_MUTEX"; live streams never take the
+// playback and clipping ports.
+inline constexpr int kPlaybackPort = 17;
+inline constexpr int kClipPort = 20;
 int take_play_port();
 void release_play_port(int port);
 
