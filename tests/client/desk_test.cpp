@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "client_test_util.h"
+#include "controls/bitmap_tree.h"
 #include "controls/color_button.h"
 #include "controls/led.h"
 #include "demo_workdir.h"
@@ -405,6 +406,131 @@ TEST_F(ClientDeskLive, PagesTurnThroughThePlayList) {
   ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
   EXPECT_EQ(shown(), second);
   EXPECT_GE(desk.Pane(0)->PlayHandle(), 0);
+}
+
+// Cycling with page size 1 over the three entries: each cycle-timer tick shows
+// the next entry, a pause holds the page, resuming turns it at once, and
+// stop-all ends the thread.
+TEST_F(ClientDeskLive, CyclingTurnsPagesPausesAndStops) {
+  auto app = start();
+  desk_ = app->MainWindow();
+  ui::CTavimorDlg& desk = *desk_;
+  desk.SetPaneStartPause(0);
+  app->State().settings.cycle_play = 1;
+  app->State().settings.cycle_time = 30;
+  desk.SelectLayout(1);
+  desk.OnPreview();
+  ASSERT_TRUE(pump_until([&] { return desk.TimerActive(ui::CTavimorDlg::kCycleTimer); }));
+  EXPECT_TRUE(desk.Desk().cycling);
+  EXPECT_TRUE(desk.CyclingThreadRunning());
+  auto shown = [&] { return desk.Pane(0)->Channel() + 10 * int(desk.Pane(0)->LoginHandle()); };
+  const int first = shown();
+  EXPECT_GE(desk.Pane(0)->PlayHandle(), 0);
+  desk.SelectLayout(4);
+  EXPECT_EQ(messages_.texts().back(), std::u16string(model::kStopCyclingFirst));
+  EXPECT_FALSE(menu_item(desk.BuildPaneMenu(0), 32772)->isEnabled());
+  EXPECT_TRUE(menu_item(desk.BuildPaneMenu(0), 32771)->isEnabled());
+
+  desk.RunTimer(ui::CTavimorDlg::kCycleTimer);
+  ASSERT_TRUE(pump_until([&] { return desk.TimerActive(ui::CTavimorDlg::kCycleTimer); }));
+  const int second = shown();
+  EXPECT_NE(second, first);
+
+  desk.PauseCycling();
+  EXPECT_TRUE(desk.Desk().cycle_paused);
+  EXPECT_FALSE(desk.TimerActive(ui::CTavimorDlg::kCycleTimer));
+  EXPECT_EQ(menu_item(desk.BuildPaneMenu(0), 32771)->text(), QStringLiteral("开始循环"));
+  desk.PauseCycling();  // the next page at once
+  ASSERT_TRUE(pump_until([&] { return desk.TimerActive(ui::CTavimorDlg::kCycleTimer); }));
+  EXPECT_NE(shown(), second);
+  EXPECT_EQ(desk.Desk().cycle_position, 0);  // wrapped after the third entry
+
+  desk.StopAll();
+  EXPECT_FALSE(desk.CyclingThreadRunning());
+  EXPECT_FALSE(desk.TimerActive(ui::CTavimorDlg::kCycleTimer));
+  EXPECT_FALSE(desk.Desk().cycling);
+  EXPECT_EQ(desk.Pane(0)->PlayHandle(), ui::CMyOutput::kIdle);
+}
+
+// A channel double-clicked in the tree plays in the selected pane; a server
+// item does nothing; a full play list refuses.
+TEST_F(ClientDeskLive, TreeDoubleClickShowsTheChannelInTheSelectedPane) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  QTreeWidgetItem* west = desk.DeviceTree()->topLevelItem(1);
+  ASSERT_NE(west, nullptr);
+  desk.SelectPane(3);
+  desk.OnTreeDoubleClick(west);
+  EXPECT_FALSE(desk.PreviewBusy());
+  desk.OnTreeDoubleClick(west->child(0));
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_GE(desk.Pane(3)->PlayHandle(), 0);
+  EXPECT_EQ(desk.Pane(3)->Address(), QStringLiteral("200000000002"));
+  EXPECT_TRUE(desk.Desk().previewing);
+  EXPECT_EQ(desk.findChild<QPushButton*>(QStringLiteral("1087"))->text(), QStringLiteral("停止"));
+  EXPECT_TRUE(pump_until([&] { return desk.Pane(3)->Backend().pictures_received() > 0; }));
+
+  app->State().play_list.count = model::kPlayListSize;
+  desk.OnTreeDoubleClick(west->child(0));
+  EXPECT_EQ(messages_.texts().back(), u"最多可添加512路,路数达到最大!");
+}
+
+// WM_USER + 1 on the desk's handle: the notice goes into the event log, a
+// preview exception stops that device's panes, an alarm exception lights its
+// slots; other codes are ignored.
+TEST_F(ClientDeskLive, ExceptionMessagesLogStopAndLight) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  const long east = desk.Pane(0)->LoginHandle();
+  ASSERT_GE(east, 0);
+  desk.SetAlarmSlot(5, east);
+  PostMessage(desk.Hwnd(), WM_USER + 1, 12345, east);
+  PostMessage(desk.Hwnd(), WM_USER + 1, 32770, east);
+  PostMessage(desk.Hwnd(), WM_USER + 1, 32771, east);
+  ASSERT_TRUE(pump_until([&] { return app->State().events.count() == 2; }));
+  const auto events = app->State().events.events();
+  EXPECT_EQ(events[0].text, u"报警上传时网络异常!!!");
+  EXPECT_EQ(events[1].text, u"网络预览时网络异常!!!");
+  EXPECT_EQ(desk.findChild<CLedIndicator*>(QStringLiteral("1047"))->GetState(),
+            CLedIndicator::State::On);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(desk.Pane(i)->PlayHandle() >= 0, desk.Pane(i)->LoginHandle() != east) << i;
+}
+
+// The 60-second re-login gives a server that lost its handle a new one, and a
+// login still waiting on a stalled server does not hold up the exit.
+TEST_F(ClientDesk, ReloginRestoresALostHandleAndNeverHoldsUpTheExit) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  auto& st = app->State();
+  EXPECT_TRUE(desk.TimerActive(ui::CTavimorDlg::kReloginTimer));
+  const long kept = st.servers.servers[0].login_handle;
+  {
+    std::lock_guard lock(st.table_mutex);
+    st.servers.servers[1].login_handle = -1;
+  }
+  desk.RunTimer(ui::CTavimorDlg::kReloginTimer);
+  ASSERT_TRUE(pump_until([&] {
+    std::lock_guard lock(st.table_mutex);
+    return st.servers.servers[1].login_handle >= 0;
+  }));
+  EXPECT_EQ(st.servers.servers[0].login_handle, kept);
+
+  {
+    std::lock_guard lock(st.table_mutex);
+    st.servers.servers[1].login_handle = -1;
+  }
+  const std::size_t before = sim_->log().size();
+  sim_->faults().for_path("/query", orvsim::Fault::Stall());
+  ASSERT_TRUE(pump_until([&] {
+    desk.RunTimer(ui::CTavimorDlg::kReloginTimer);
+    return sim_->log().size() > before;
+  }));
+  QElapsedTimer t;
+  t.start();
+  app->ExitInstance();
+  app.reset();
+  EXPECT_LT(t.elapsed(), 5000);
 }
 
 TEST_F(ClientDesk, PtzPadInCreationOrderAndItsRights) {

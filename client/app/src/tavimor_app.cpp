@@ -114,6 +114,9 @@ bool CTavimorApp::InitInstance() {
 int CTavimorApp::Run() {
   if (!main_) return 0;
   const int result = main_->exec();
+  // A re-login still waiting on its server returns once the SDK is released,
+  // so the desk's worker joins at once.
+  ExitInstance();
   splash_.reset();
   main_.reset();
   return result;

@@ -7,6 +7,23 @@
 
 namespace model {
 
+std::u16string_view exception_notice(unsigned code) {
+  switch (code) {
+    case 32769:
+      return u"语音对讲时网络异常!!!";
+    case 32770:
+      return u"报警上传时网络异常!!!";
+    case 32771:
+      return u"网络预览时网络异常!!!";
+    case 32772:
+      return u"透明通道传输时网络异常!!!";
+    case 32773:
+      return u"预览时网络重连!!!";
+    default:
+      return {};
+  }
+}
+
 std::u16string live_start_failed_text(std::u16string_view address, int channel, int error) {
   auto number = [](int v) {
     const std::string t = std::to_string(v);

@@ -113,8 +113,14 @@ class DeskRecorders : public model::PaneRecorders {
 
 CTavimorDlg::CTavimorDlg(model::ClientState& state, model::MessageSink& messages,
                          model::DeviceLogin& sdk, QWidget* parent)
-    : QDialog(parent), state_(state), messages_(messages), sdk_(sdk) {
+    : QDialog(parent), state_(state), messages_(messages), sdk_(sdk), relogin_(state, sdk) {
   setObjectName(QStringLiteral("CTavimorDlg"));
+  alarm_slots_.fill(-1);
+  QtWindowBackend::Hooks hooks;
+  hooks.message = [this](UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_USER + 1) OnException(static_cast<unsigned>(w), static_cast<long>(l));
+  };
+  window_ = std::make_unique<QtWindow>(this, std::move(hooks), 0, 0);
   setWindowTitle(QStringLiteral("Brevanta"));
   setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -124,6 +130,7 @@ CTavimorDlg::CTavimorDlg(model::ClientState& state, model::MessageSink& messages
 }
 
 CTavimorDlg::~CTavimorDlg() {
+  stop_cycling();
   stop_preview_thread();
   for (auto& [id, t] : timers_) t->stop();
   stop_panes();
@@ -175,6 +182,8 @@ void CTavimorDlg::build_controls() {
 
   tree_ = new CBitmapTree(this);
   tree_->setObjectName(id_name(1554));
+  connect(tree_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem* item) { OnTreeDoubleClick(item); });
 
   ptz_group_ = new QWidget(this);
   ptz_group_->setObjectName(QStringLiteral("ptz"));
@@ -451,7 +460,10 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
 
   state_.load_channel_file();
   start_timer(kReloginTimer, 60000);
+  // The pump runs the timers: a re-login now would race the start-up's own.
+  starting_logins_ = true;
   model::login_stored_servers(state_, sdk_, messages_, pump);
+  starting_logins_ = false;
   state_.load_settings();
   start_timer(kPlanTimer, 20000);
   if (state_.settings.time_sync) start_timer(kTimeSyncTimer, 1000);
@@ -731,18 +743,108 @@ void CTavimorDlg::turn_page(const model::PageTurn& turn, int pause_ms) {
 }
 
 void CTavimorDlg::NextPage() {
-  if (!guard(model::rights::kSplitScreen) || preview_thread_.running()) return;
+  if (!guard(model::rights::kSplitScreen) || preview_thread_.running() || desk_.cycling) return;
   turn_page(model::next_page(desk_, state_.play_list.count), 100);
 }
 
 void CTavimorDlg::PreviousPage() {
-  if (!guard(model::rights::kSplitScreen) || preview_thread_.running()) return;
+  if (!guard(model::rights::kSplitScreen) || preview_thread_.running() || desk_.cycling) return;
   turn_page(model::previous_page(desk_, state_.play_list.count), 100);
 }
 
 void CTavimorDlg::PauseCycling() {
-  // Cycling itself comes with the cycling thread; the flags are kept already.
-  desk_.cycle_paused = !desk_.cycle_paused;
+  if (!desk_.cycling) return;
+  stop_timer(kCycleTimer);
+  if (desk_.cycle_paused) {
+    desk_.cycle_paused = false;
+    show_cycle_page();  // the next page at once
+  } else {
+    desk_.cycle_paused = true;
+  }
+}
+
+// ---- automatic cycling ----
+
+void CTavimorDlg::start_cycling() {
+  if (!cycle_thread_.running()) {
+    cycle_thread_.join();
+    cycle_quit_ = false;
+    cycle_event_.reset();
+    if (!cycle_thread_.create([this] { cycle_loop(); })) {
+      messages_.info(u"无法启动预览!");
+      return;
+    }
+    cycle_thread_.resume();
+  }
+  cycle_page_done_ = true;
+  show_cycle_page();
+}
+
+void CTavimorDlg::stop_cycling() {
+  stop_timer(kCycleTimer);
+  cycle_quit_ = true;
+  cycle_event_.set();
+  cycle_thread_.join();
+  cycle_event_.reset();
+  cycle_page_done_ = true;
+}
+
+void CTavimorDlg::show_cycle_page() {
+  if (!desk_.cycling || !cycle_page_done_ || !cycle_thread_.running()) return;
+  std::vector<std::optional<model::ChannelRecord>> entries;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    const int count = std::clamp(state_.play_list.count, 0, model::kPlayListSize);
+    if (desk_.page_size >= count) return;
+    for (int i = 0; i < count; ++i)
+      state_.play_list.entries[static_cast<std::size_t>(i)].listed = 1;
+    const model::PageTurn turn = model::cycle_page(desk_, count);
+    for (int e : turn.entries)
+      entries.push_back(e >= 0
+                            ? std::optional(state_.play_list.entries[static_cast<std::size_t>(e)])
+                            : std::nullopt);
+  }
+  if (desk_.enlarged) {
+    desk_.enlarged = false;
+    apply_layout(desk_.page_size, 0);
+    SelectPane(0);
+  }
+  stop_sound();
+  {
+    std::lock_guard lock(cycle_mutex_);
+    cycle_entries_ = std::move(entries);
+  }
+  cycle_page_done_ = false;
+  cycle_event_.set();
+}
+
+void CTavimorDlg::cycle_loop() {
+  while (!cycle_quit_) {
+    if (!cycle_event_.wait(200) || cycle_quit_) continue;
+    cycle_event_.reset();
+    std::vector<std::optional<model::ChannelRecord>> entries;
+    {
+      std::lock_guard lock(cycle_mutex_);
+      entries.swap(cycle_entries_);
+    }
+    for (std::size_t j = 0; j < entries.size() && j < panes_.size() && !cycle_quit_; ++j) {
+      if (entries[j])
+        start_pane(static_cast<int>(j), *entries[j]);
+      else
+        panes_[j]->StopLive();
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { cycle_page_shown(); }, Qt::QueuedConnection);
+  }
+}
+
+void CTavimorDlg::cycle_page_shown() {
+  cycle_page_done_ = true;
+  emit cyclePageShown();
+  if (!desk_.cycling || desk_.cycle_paused || cycle_quit_) return;
+  // A cycle time of 0 would turn pages as fast as the panes start.
+  if (!TimerActive(kCycleTimer))
+    start_timer(kCycleTimer, std::max(1, state_.settings.cycle_time) * 1000);
 }
 
 void CTavimorDlg::stop_sound() {
@@ -834,6 +936,7 @@ void CTavimorDlg::OnPreview() {
 
   bool ok;
   if (desk_.previewing) {
+    stop_cycling();
     ok = run_worker(
         [this] {
           stop_panes();
@@ -845,9 +948,8 @@ void CTavimorDlg::OnPreview() {
     std::vector<std::pair<int, model::ChannelRecord>> starts;
     {
       std::lock_guard lock(state_.table_mutex);
-      // Cycling through the pages comes with the cycling thread; until then a
-      // preview shows the first page and pages by hand.
-      const model::PreviewStart plan = model::begin_preview(desk_, state_.play_list, false);
+      const model::PreviewStart plan =
+          model::begin_preview(desk_, state_.play_list, state_.settings.cycle_play != 0);
       if (!state_.settings.hardware_decoding)
         for (int i : plan.panes)
           starts.emplace_back(i, state_.play_list.entries[static_cast<std::size_t>(i)]);
@@ -879,6 +981,12 @@ void CTavimorDlg::start_pane(int pane, const model::ChannelRecord& entry) {
 }
 
 void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
+  if (wparam == NOTIFY_SESSION_LOST) {
+    // The SDK reconnects by itself: the desk hears of it as a reconnect.
+    PostMessage(Hwnd(), WM_USER + 1, 32773,
+                static_cast<LPARAM>(panes_[static_cast<std::size_t>(pane)]->LoginHandle()));
+    return;
+  }
   if (wparam != NOTIFY_RECORD_FAILED) return;
   // The SDK ended the file at its last whole frame; the pane stops recording.
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
@@ -886,6 +994,70 @@ void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
   state_.events.append(u"访问IP:" + ui::u16(p->Address()) + u" 通道" +
                            model::u16_number(p->Channel()) + u" 录像写入失败,录像已停止",
                        clock_->local_now());
+}
+
+void CTavimorDlg::OnException(unsigned code, long login_handle) {
+  const std::u16string_view notice = model::exception_notice(code);
+  if (notice.empty()) return;
+  state_.events.append(std::u16string(notice), clock_->local_now());
+  if (code == 32771 && desk_.previewing) {
+    for (CMyOutput* p : panes_)
+      if (p->PlayHandle() >= 0 && p->LoginHandle() == login_handle) p->StopLive();
+  } else if (code == 32770) {
+    for (std::size_t i = 0; i < alarm_slots_.size(); ++i)
+      if (alarm_slots_[i] >= 0 && alarm_slots_[i] == login_handle)
+        alarm_lights_[i]->SetState(CLedIndicator::State::On);
+  }
+}
+
+void CTavimorDlg::SetAlarmSlot(int slot, long login_handle) {
+  if (slot < 0 || slot >= model::kPanes) return;
+  alarm_slots_[static_cast<std::size_t>(slot)] = login_handle;
+  alarm_lights_[static_cast<std::size_t>(slot)]->SetState(
+      login_handle >= 0 ? CLedIndicator::State::Normal : CLedIndicator::State::Off);
+}
+
+void CTavimorDlg::OnTreeDoubleClick(QTreeWidgetItem* item) {
+  if (!item || !item->parent()) return;  // a server item
+  if (!guard(model::rights::kShowChannel)) return;
+  const int server = static_cast<int>(CBitmapTree::ItemData(item->parent()));
+  const int channel = static_cast<int>(CBitmapTree::ItemData(item));
+  bool full = false;
+  std::optional<model::ChannelRecord> entry;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    full = state_.play_list.count >= model::kPlayListSize;
+    if (!full && server >= 0 && server < model::kMaxServers &&
+        state_.servers.servers[server].used())
+      for (const model::ChannelRecord& c : state_.servers.servers[server].channels)
+        if (c.channel_index == channel) {
+          entry = c;
+          entry->server_index = server;
+          entry->login_handle = state_.servers.servers[server].login_handle;
+          break;
+        }
+  }
+  if (full) {
+    messages_.info(u"最多可添加512路,路数达到最大!");
+    return;
+  }
+  if (!entry) return;
+  const int pane = desk_.selected_pane;
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (state_.settings.hardware_decoding) {
+    // No decoder card shows video here: an idle pane logs the failed start.
+    if (!p->Playing())
+      state_.events.append(model::live_start_failed_text(entry->address, entry->channel_index, 0),
+                           clock_->local_now());
+    return;
+  }
+  if (!run_worker([this, pane, e = *entry] {
+        panes_[static_cast<std::size_t>(pane)]->StopLive();
+        start_pane(pane, e);
+      }))
+    return;
+  desk_.previewing = true;
+  preview_button_->setText(QStringLiteral("停止"));
 }
 
 bool CTavimorDlg::run_worker(std::function<void()> body, std::function<void()> done) {
@@ -911,6 +1083,7 @@ bool CTavimorDlg::run_worker(std::function<void()> body, std::function<void()> d
 void CTavimorDlg::preview_done(bool started) {
   if (started) {
     if (desk_.previewing) preview_button_->setText(QStringLiteral("停止"));
+    if (desk_.cycling) start_cycling();
   } else {
     model::end_preview(desk_);
     preview_button_->setText(QStringLiteral("预览"));
@@ -932,8 +1105,8 @@ void CTavimorDlg::stop_panes() {
 }
 
 void CTavimorDlg::StopAll() {
+  stop_cycling();
   stop_preview_thread();
-  stop_timer(kCycleTimer);
   stop_sound();
   stop_panes();
   preview_button_->setText(QStringLiteral("预览"));
@@ -1089,9 +1262,16 @@ void CTavimorDlg::on_timer(int id) {
     case kPackTimer:
       model::file_packing(clock_->seconds_now(), *recorders_);
       break;
+    case kCycleTimer:
+      stop_timer(kCycleTimer);
+      show_cycle_page();
+      break;
+    case kReloginTimer:
+      // Only servers without a handle log in again (see relogin_servers).
+      if (!starting_logins_ && !exiting_ && relogin_.start()) emit reloginStarted();
+      break;
     default:
-      // Time sync visits nothing yet; the re-login joins with the server
-      // management, which must not use up the SDK's login slots.
+      // Time sync only visits the server records: nothing goes to a device.
       break;
   }
 }

@@ -23,6 +23,10 @@ struct Event {
 // "访问IP:%s 通道%d 连接启动失败 dwErr = %d": a live start that failed.
 std::u16string live_start_failed_text(std::u16string_view address, int channel, int error);
 
+// The notice of a network exception reported to the desk (32769-32773);
+// empty for any other code.
+std::u16string_view exception_notice(unsigned code);
+
 class EventLog {
  public:
   EventLog();

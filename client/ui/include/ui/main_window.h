@@ -14,6 +14,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,17 @@ class CTavimorDlg : public QDialog {
   // True while the preview thread starts or stops panes.
   bool PreviewBusy() const { return preview_thread_.running(); }
   bool TimerActive(int id) const;
+  // True while the cycling thread exists (from the first cycle to stop-all).
+  bool CyclingThreadRunning() const { return cycle_thread_.running(); }
+  // The desk's own window handle: WM_USER + 1 posted to it reports a network
+  // exception (code, login handle).
+  HWND Hwnd() const { return window_->hwnd(); }
+  void OnException(unsigned code, long login_handle);
+  // The alarm slot of a pane's light belongs to a login handle (-1: none).
+  void SetAlarmSlot(int slot, long login_handle);
+  // A double click on a device-tree item.
+  void OnTreeDoubleClick(QTreeWidgetItem* item);
+  CBitmapTree* DeviceTree() const { return tree_; }
   // The PTZ pad in creation order (25 buttons).
   const std::vector<CColorButton*>& PtzPad() const { return ptz_pad_; }
 
@@ -120,6 +133,10 @@ class CTavimorDlg : public QDialog {
  signals:
   // The preview thread finished its pass (start or stop).
   void previewPassDone();
+  // The cycling thread has started every pane of a page.
+  void cyclePageShown();
+  // A pass of the 60-second re-login was started.
+  void reloginStarted();
 
  protected:
   // Enter and Escape do nothing on the desk.
@@ -159,11 +176,23 @@ class CTavimorDlg : public QDialog {
   void on_stream_notice(int pane, unsigned wparam);
   // Worker thread: a failed start marks the pane and goes into the event log.
   void start_pane(int pane, const model::ChannelRecord& entry);
+  // Cycling: the GUI thread turns the page (the desk state) and hands its
+  // entries to the cycling thread, which starts the panes.
+  void start_cycling();
+  void stop_cycling();
+  void show_cycle_page();
+  void cycle_loop();
+  void cycle_page_shown();
 
   model::ClientState& state_;
   model::MessageSink& messages_;
   model::DeviceLogin& sdk_;
   model::DeskState desk_;
+  model::ReloginWorker relogin_;
+  // The stored servers are logging in: the re-login waits for them.
+  bool starting_logins_ = false;
+  std::unique_ptr<QtWindow> window_;
+  std::array<long, model::kPanes> alarm_slots_{};
   bool exiting_ = false;
   int pane_pause_ms_ = kPaneStartPauseMs;
   bool bit_rate_on_ = true;
@@ -208,6 +237,13 @@ class CTavimorDlg : public QDialog {
   platform::Thread preview_thread_;
   std::atomic<bool> preview_stop_{false};
   platform::Event preview_wake_{true, false};
+
+  platform::Thread cycle_thread_;
+  platform::Event cycle_event_{true, false};
+  std::atomic<bool> cycle_quit_{false};
+  std::mutex cycle_mutex_;
+  std::vector<std::optional<model::ChannelRecord>> cycle_entries_;  // under cycle_mutex_
+  bool cycle_page_done_ = true;
 };
 
 }  // namespace ui
