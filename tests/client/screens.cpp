@@ -5,7 +5,11 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
 
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +25,9 @@
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/about_dialog.h"
+#include "ui/add_server_dialog.h"
 #include "ui/login_dialogs.h"
+#include "ui/sdk_login.h"
 
 namespace fs = std::filesystem;
 
@@ -44,6 +50,45 @@ bool save(QWidget& w, const fs::path& out, const char* name) {
   const bool ok = w.grab().save(QString::fromStdString(file.string()), "PNG");
   std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
   return ok;
+}
+
+// The whole screen: popup menus are windows of their own.
+bool save_screen(const fs::path& out, const char* name) {
+  QCoreApplication::processEvents();
+  const fs::path file = out / name;
+  const bool ok = QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString::fromStdString(file.string()), "PNG");
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
+  return ok;
+}
+
+void double_click(QWidget* w) {
+  const QPointF at(5, 5);
+  QMouseEvent e(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+// Previews the play list at page size n and waits for video in every pane
+// that started.
+bool preview_live(ui::CTavimorDlg& desk, int n) {
+  desk.StopAll();
+  desk.SelectLayout(n);
+  desk.SetPaneStartPause(100);
+  desk.OnPreview();
+  pump_until([&] { return !desk.PreviewBusy(); }, 30000);
+  const bool live = pump_until(
+      [&] {
+        for (int i = 0; i < n; ++i) {
+          ui::CMyOutput* p = desk.Pane(i);
+          if (p->PlayHandle() >= 0 && p->Backend().pictures_received() == 0) return false;
+        }
+        return true;
+      },
+      30000);
+  if (!live) std::printf("not every pane of %d showed video in time\n", n);
+  pump_until([] { return false; }, 1000);
+  return live;
 }
 
 fs::path fresh_folder(const fs::path& base, const char* name) {
@@ -170,6 +215,111 @@ int main(int argc, char** argv) {
     } else {
       ++failures;
     }
+  }
+  {
+    // Twenty channels: sixteen panes live and a further page.
+    orvsim::Fleet fleet20 = *fleet.fleet;
+    for (const char* id : {"100000000011", "100000000012"}) {
+      orvsim::SimDevice d;
+      d.i2c = id;
+      d.tel = std::string("139") + (id + 4);
+      d.password = "123456";
+      for (int c = 0; c < 6; ++c) {
+        orvsim::SimChannel channel;
+        channel.number = c;
+        d.channels.push_back(channel);
+      }
+      d.settings["name"] = id[11] == '1' ? "coach-11" : "coach-12";
+      fleet20.devices.push_back(d);
+    }
+    orvsim::SimulatorOptions o20;
+    o20.fleet = fleet20;
+    orvsim::Simulator sim20(std::move(o20));
+    if (!sim20.start()) {
+      std::fprintf(stderr, "simulator: %s\n", sim20.error().c_str());
+      return 1;
+    }
+    demo::DemoOptions d20;
+    d20.auth_port = sim20.http_port();
+    const fs::path dir = fresh_folder(work, "sixteen");
+    demo::write_demo_workdir(fleet20, d20, dir);
+    AppOptions o;
+    o.working_folder = dir;
+    CTavimorApp app(o, &sink);
+    if (app.InitInstance()) {
+      ui::CTavimorDlg& desk = *app.MainWindow();
+      failures += !preview_live(desk, 16);
+      failures += !save(desk, out, "main-16-live.png");
+
+      desk.SelectPane(5);
+      ui::CMyOutput* pane = desk.Pane(5);
+      QMenu* menu = desk.BuildPaneMenu(5);
+      menu->popup(pane->mapToGlobal(QPoint(pane->width() / 2, pane->height() / 2)));
+      pump_until([&] { return menu->isVisible(); }, 2000);
+      pump_until([] { return false; }, 300);
+      failures += !save_screen(out, "pane-menu.png");
+      menu->close();
+
+      desk.findChild<QPushButton*>(QStringLiteral("1552"))->click();
+      failures += !save(desk, out, "ptz-panel.png");
+      desk.findChild<QPushButton*>(QStringLiteral("1553"))->click();
+
+      desk.MultiFullScreen();
+      pump_until([] { return false; }, 500);
+      failures += !save(desk, out, "main-fullscreen.png");
+      double_click(desk.Pane(5));
+      pump_until([] { return false; }, 300);
+
+      failures += !preview_live(desk, 4);
+      failures += !save(desk, out, "main-4.png");
+
+      // The device drops every session of the channel: the pane says that it
+      // reconnects instead of showing a frozen picture.
+      const std::string i2c = desk.Pane(0)->Address().toStdString();
+      const int ch = desk.Pane(0)->Channel();
+      sim20.devices().inject(i2c, ch, orvsim::MediaFault::close_control, 100000);
+      // Reconnecting: a stream state or the SDK's progress text, no new picture.
+      ui::CMyOutput* lost_pane = desk.Pane(0);
+      std::uint64_t pictures = lost_pane->Backend().pictures_received();
+      QElapsedTimer still;
+      still.start();
+      const bool reconnecting = pump_until(
+          [&] {
+            const std::uint64_t now = lost_pane->Backend().pictures_received();
+            if (now != pictures) still.restart();
+            pictures = now;
+            const bool says =
+                !lost_pane->StreamStatus().isEmpty() || !lost_pane->Backend().text().isEmpty();
+            return says && still.elapsed() > 1500;
+          },
+          60000);
+      if (!reconnecting) {
+        std::printf("pane 0 showed no reconnect state in time\n");
+        ++failures;
+      }
+      pump_until([] { return false; }, 500);
+      failures += !save(desk, out, "pane-reconnecting.png");
+      sim20.devices().faults().clear();
+
+      failures += !preview_live(desk, 1);
+      failures += !save(desk, out, "main-1.png");
+
+      desk.OnLock();
+      failures += !save(desk, out, "main-locked.png");
+
+      ui::SdkDeviceLogin sdk;
+      ui::CAddSvrInfo add(app.State(), sdk, sink, 8, &desk);
+      add.findChild<QLineEdit*>(QStringLiteral("deviceId"))
+          ->setText(QStringLiteral("100000000021"));
+      add.findChild<QLineEdit*>(QStringLiteral("phone"))->setText(QStringLiteral("13800000021"));
+      add.show();
+      failures += !save(add, out, "add-server.png");
+      add.hide();
+      desk.StopAll();
+    } else {
+      ++failures;
+    }
+    sim20.stop();
   }
   sim.stop();
   return failures == 0 ? 0 : 1;

@@ -1,8 +1,11 @@
-// brevanta [--workdir DIR] [--preview] [--status FILE]
+// brevanta [--workdir DIR] [--preview] [--layout N] [--status FILE]
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 #include "controls/skin.h"
+#include "model/desk.h"
 #include "tavimor_app.h"
 
 int main(int argc, char** argv) {
@@ -26,14 +29,27 @@ int main(int argc, char** argv) {
                             QStringLiteral("Rewrite FILE every 500 ms with what each pane plays "
                                            "(for scripts watching the client)."),
                             QStringLiteral("FILE"));
+  QCommandLineOption layout(QStringLiteral("layout"),
+                            QStringLiteral("Panes per page once the main window is up: 1, 4, 9 "
+                                           "or 16."),
+                            QStringLiteral("N"));
   parser.addOption(workdir);
   parser.addOption(preview);
+  parser.addOption(layout);
   parser.addOption(status);
   parser.process(qapp);
 
   AppOptions options;
   if (parser.isSet(workdir)) options.working_folder = parser.value(workdir).toStdString();
   options.preview = parser.isSet(preview);
+  if (parser.isSet(layout)) {
+    bool ok = false;
+    options.layout = parser.value(layout).toInt(&ok);
+    if (!ok || model::page_size_item(options.layout) < 0) {
+      std::fprintf(stderr, "brevanta: --layout takes 1, 4, 9 or 16\n");
+      return 2;
+    }
+  }
   if (parser.isSet(status)) options.status_file = parser.value(status).toStdString();
 
   CTavimorApp app(options);

@@ -89,6 +89,7 @@ bool CTavimorApp::InitInstance() {
       },
       [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   main_->show();
+  if (options_.layout) main_->SelectLayout(options_.layout);
   if (!options_.status_file.empty()) {
     auto* status = new QTimer(main_.get());
     QObject::connect(status, &QTimer::timeout, main_.get(), [this] {

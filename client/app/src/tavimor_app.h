@@ -19,6 +19,8 @@ struct AppOptions {
   std::filesystem::path working_folder;
   // Press "预览" once the desk is up.
   bool preview = false;
+  // Panes per page chosen once the desk is up (0: the desk's own 9).
+  int layout = 0;
   // Written every 500 ms with the desk's StatusReport (empty: none).
   std::filesystem::path status_file;
 };

@@ -39,9 +39,9 @@ CMyOutput::CMyOutput(int index, model::ClientState& state, QWidget* parent)
                                          : QStringLiteral("连接超时，设备离线");
       Backend().clear();
       update();
-    } else if (w == NOTIFY_STREAM_START) {
-      status_.clear();
     }
+    // The state stays until a picture comes: a stream can start and be lost
+    // again before it carries one.
     emit streamNotice(index_, static_cast<unsigned>(w));
   };
   hooks.repaint = [this] { update(); };

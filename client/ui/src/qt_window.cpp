@@ -66,6 +66,10 @@ void QtWindowBackend::draw_text(std::wstring_view text) {
   {
     std::lock_guard lock(m_);
     text_ = std::move(converted);
+    // Text drawn over a window covers its picture until the next one comes:
+    // a channel that reconnects says so instead of freezing.
+    ready_fresh_ = false;
+    display_valid_ = false;
   }
   request_repaint();
 }

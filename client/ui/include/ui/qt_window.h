@@ -41,7 +41,8 @@ class QtWindowBackend : public platform::WindowBackend {
 
   // GUI thread.
   void set_size(int width, int height);
-  // The newest picture; null when none came since the last clear. Valid until
+  // The newest picture; null when none came since the last clear or the last
+  // text drawn. Valid until
   // the next call of take_picture or clear.
   const QImage* take_picture();
   QString text() const;
