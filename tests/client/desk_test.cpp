@@ -497,6 +497,27 @@ TEST_F(ClientDeskLive, ExceptionMessagesLogStopAndLight) {
     EXPECT_EQ(desk.Pane(i)->PlayHandle() >= 0, desk.Pane(i)->LoginHandle() != east) << i;
 }
 
+// A directly dialled device drops its sessions: the pane says it reconnects
+// instead of freezing, the desk logs the reconnect, and video comes back once
+// the device serves again.
+TEST_F(ClientDeskLive, ALostStreamShowsReconnectingUntilVideoReturns) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  ui::CMyOutput* pane = desk.Pane(0);
+  ASSERT_TRUE(pump_until([&] { return pane->Backend().pictures_received() > 0; }));
+  const std::string i2c = pane->Address().toStdString();
+  sim_->devices().inject(i2c, pane->Channel(), orvsim::MediaFault::close_control, 1);
+  ASSERT_TRUE(pump_until([&] { return !pane->StreamStatus().isEmpty(); }));
+  EXPECT_EQ(pane->StreamStatus(), QStringLiteral("网络中断，正在重新连接…"));
+  ASSERT_TRUE(pump_until([&] { return app->State().events.count() > 0; }));
+  EXPECT_EQ(app->State().events.events()[0].text, u"预览时网络重连!!!");
+  EXPECT_GE(pane->PlayHandle(), 0);
+  const auto pictures = pane->Backend().pictures_received();
+  ASSERT_TRUE(pump_until([&] { return pane->Backend().pictures_received() > pictures; }));
+  pane->repaint();
+  EXPECT_TRUE(pane->StreamStatus().isEmpty());
+}
+
 // The 60-second re-login gives a server that lost its handle a new one, and a
 // login still waiting on a stalled server does not hold up the exit.
 TEST_F(ClientDesk, ReloginRestoresALostHandleAndNeverHoldsUpTheExit) {

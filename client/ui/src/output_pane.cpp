@@ -71,6 +71,9 @@ bool CMyOutput::StartLive(const model::ChannelRecord& entry) {
   const auto c = model::compression_of(entry);
   SetCompressionInf(entry.login_handle, entry.channel_index, c.resolution, c.frame_rate, c.bit_rate,
                     c.image_type);
+  // A directly dialled channel posts its stream notices (lost, record
+  // failed) to the message window, the others to the play window.
+  SetMsgWnd(entry.login_handle, entry.channel_index, Hwnd());
   const long handle = RealPlay(entry.login_handle, entry.channel_index, Hwnd());
   if (handle < 0) {
     request_update();
