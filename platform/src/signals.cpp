@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
@@ -49,6 +51,26 @@ int wait_termination_signal(int timeout_ms) {
 
 bool raise_termination_signal() {
   return pthread_kill(pthread_self(), SIGTERM) == 0;
+}
+
+TerminationSignalFd::TerminationSignalFd() {
+  sigset_t set = termination_set();
+  fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+TerminationSignalFd::~TerminationSignalFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int TerminationSignalFd::take() {
+  if (fd_ < 0) return 0;
+  signalfd_siginfo info{};
+  for (;;) {
+    const ssize_t n = ::read(fd_, &info, sizeof info);
+    if (n == static_cast<ssize_t>(sizeof info)) return static_cast<int>(info.ssi_signo);
+    if (n < 0 && errno == EINTR) continue;
+    return 0;
+  }
 }
 
 const char* termination_signal_name(int signal) {

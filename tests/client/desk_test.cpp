@@ -199,6 +199,28 @@ TEST_F(ClientDesk, ExitAsksRefusesWithoutTheRightAndIgnoresEnterAndEscape) {
   EXPECT_EQ(desk.result(), QDialog::Rejected);
 }
 
+// A termination request while a dialog is open: the dialog gives way, the
+// desk exits without its question or right, and Run returns at once.
+TEST_F(ClientDesk, TerminationRequestClosesDialogsAndExitsWithoutAsking) {
+  auto app = start();
+  ui::CTavimorDlg& desk = *app->MainWindow();
+  app->State().user.rights = model::kBasicRights & ~model::rights::kExit;
+  desk.OnLock();
+  bool unlock_returned = false;
+  bool still_locked = false;
+  on_modal([&](QWidget*) { app->RequestExit(); });
+  QTimer::singleShot(0, [&] {
+    desk.OnLock();  // the unlock dialog, rejected by the request
+    unlock_returned = true;
+    still_locked = desk.Desk().locked;
+  });
+  EXPECT_EQ(app->Run(), 0);  // the desk is gone after this
+  EXPECT_TRUE(unlock_returned);
+  EXPECT_TRUE(still_locked);
+  EXPECT_EQ(app->MainWindow(), nullptr);
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
 TEST_F(ClientDesk, LayoutsPlaceThePanesAndNeedTheRight) {
   auto app = start();
   ui::CTavimorDlg& desk = *app->MainWindow();
@@ -449,6 +471,7 @@ TEST_F(ClientDeskLive, CyclingTurnsPagesPausesAndStops) {
   EXPECT_FALSE(desk.CyclingThreadRunning());
   EXPECT_FALSE(desk.TimerActive(ui::CTavimorDlg::kCycleTimer));
   EXPECT_FALSE(desk.Desk().cycling);
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
   EXPECT_EQ(desk.Pane(0)->PlayHandle(), ui::CMyOutput::kIdle);
 }
 

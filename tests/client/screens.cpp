@@ -73,6 +73,7 @@ void double_click(QWidget* w) {
 // that started.
 bool preview_live(ui::CTavimorDlg& desk, int n) {
   desk.StopAll();
+  pump_until([&] { return !desk.PreviewBusy(); }, 10000);
   desk.SelectLayout(n);
   desk.SetPaneStartPause(100);
   desk.OnPreview();

@@ -13,6 +13,15 @@ TEST(PlatformSignals, PendingRequestIsTakenOnceThenWaitTimesOut) {
   EXPECT_GT(sig, 0);
   EXPECT_STREQ(platform::termination_signal_name(sig), "SIGTERM");
   EXPECT_EQ(platform::wait_termination_signal(10), 0);
+
+  // The descriptor form, for an event loop: the same request, taken once.
+  platform::TerminationSignalFd fd;
+  ASSERT_GE(fd.fd(), 0);
+  EXPECT_EQ(fd.take(), 0);
+  ASSERT_TRUE(platform::raise_termination_signal());
+  EXPECT_STREQ(platform::termination_signal_name(fd.take()), "SIGTERM");
+  EXPECT_EQ(fd.take(), 0);
+  EXPECT_EQ(platform::wait_termination_signal(0), 0);
 }
 
 }  // namespace

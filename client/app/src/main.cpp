@@ -1,14 +1,18 @@
 // brevanta [--workdir DIR] [--preview] [--layout N] [--status FILE]
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
 
 #include <cstdio>
 
 #include "controls/skin.h"
 #include "model/desk.h"
+#include "platform/signals.h"
 #include "tavimor_app.h"
 
 int main(int argc, char** argv) {
+  // Before Qt starts its threads, so that none of them takes the signals.
+  platform::block_termination_signals();
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brevanta"));
   QApplication::setApplicationVersion(QStringLiteral("1.0"));
@@ -53,6 +57,14 @@ int main(int argc, char** argv) {
   if (parser.isSet(status)) options.status_file = parser.value(status).toStdString();
 
   CTavimorApp app(options);
+  // A termination request ends the program the orderly way: views stopped,
+  // devices logged out, the SDK released.
+  platform::TerminationSignalFd termination;
+  QSocketNotifier notifier(termination.fd(), QSocketNotifier::Read);
+  notifier.setEnabled(termination.fd() >= 0);
+  QObject::connect(&notifier, &QSocketNotifier::activated, &qapp, [&] {
+    if (termination.take() > 0) app.RequestExit();
+  });
   if (app.InitInstance()) app.Run();
   app.ExitInstance();
   return 0;

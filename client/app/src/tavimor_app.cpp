@@ -1,6 +1,7 @@
 #include "tavimor_app.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 
 #include <fstream>
@@ -112,9 +113,17 @@ bool CTavimorApp::InitInstance() {
   return true;
 }
 
+void CTavimorApp::RequestExit() {
+  exit_requested_ = true;
+  // Their callers see them rejected and give way.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QDialog*>(w); d && d != main_.get() && d->isVisible()) d->reject();
+  if (main_) main_->ExitNow();
+}
+
 int CTavimorApp::Run() {
   if (!main_) return 0;
-  const int result = main_->exec();
+  const int result = exit_requested_ ? 0 : main_->exec();
   // A re-login still waiting on its server returns once the SDK is released,
   // so the desk's worker joins at once.
   ExitInstance();

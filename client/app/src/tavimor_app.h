@@ -40,6 +40,9 @@ class CTavimorApp {
   int Run();
   // Releases the SDK (once).
   void ExitInstance();
+  // The system asked the program to end (SIGTERM, SIGINT): open dialogs are
+  // rejected and the desk exits as "退出系统" would, without the question.
+  void RequestExit();
 
   model::ClientState& State() { return state_; }
   ui::CTavimorDlg* MainWindow() { return main_.get(); }
@@ -60,4 +63,5 @@ class CTavimorApp {
   bool sdk_started_ = false;
   bool released_ = false;
   bool splash_shown_ = false;
+  bool exit_requested_ = false;
 };

@@ -820,7 +820,7 @@ void CTavimorDlg::show_cycle_page() {
 
 void CTavimorDlg::cycle_loop() {
   while (!cycle_quit_) {
-    if (!cycle_event_.wait(200) || cycle_quit_) continue;
+    if (!cycle_event_.wait(1000) || cycle_quit_) continue;
     cycle_event_.reset();
     std::vector<std::optional<model::ChannelRecord>> entries;
     {
@@ -1108,7 +1108,6 @@ void CTavimorDlg::StopAll() {
   stop_cycling();
   stop_preview_thread();
   stop_sound();
-  stop_panes();
   preview_button_->setText(QStringLiteral("预览"));
   if (desk_.enlarged) {
     apply_layout(desk_.page_size, 0);
@@ -1116,8 +1115,18 @@ void CTavimorDlg::StopAll() {
   }
   model::end_preview(desk_);
   layout_combo_->setEnabled(true);
-  preview_button_->setEnabled(true);
-  preview_button_->update();
+  // Every stop tears its session down over the network (about 10 ms for a
+  // TCP channel): sixteen of them would hold the GUI up.
+  preview_button_->setEnabled(false);
+  const auto done = [this] {
+    preview_button_->setEnabled(true);
+    preview_button_->update();
+    emit previewPassDone();
+  };
+  if (!run_worker([this] { stop_panes(); }, done)) {
+    stop_panes();
+    done();
+  }
 }
 
 // ---- exit and the system menu ----
@@ -1126,7 +1135,13 @@ void CTavimorDlg::OnExit() {
   if (exiting_) return;
   if (!guard(model::rights::kExit)) return;
   if (!messages_.confirm(u"确定要退出吗?", model::kSystemCaption)) return;
+  ExitNow();
+}
+
+void CTavimorDlg::ExitNow() {
+  if (exiting_) return;
   StopAll();
+  preview_thread_.join();  // the logouts come after every stop
   std::vector<long> handles;
   {
     std::lock_guard lock(state_.table_mutex);
@@ -1205,7 +1220,8 @@ std::string CTavimorDlg::StatusReport() const {
                     " selected=" + std::to_string(desk_.selected_pane) + "\n";
   for (CMyOutput* p : panes_) {
     QString text = p->StreamStatus();
-    if (text.isEmpty()) text = p->Backend().text();
+    // The SDK's progress text lasts; it says something only before a picture.
+    if (text.isEmpty() && p->Backend().first_picture_ms() < 0) text = p->Backend().text();
     out += "pane=" + std::to_string(p->Index()) + " shown=" + std::to_string(p->isVisible()) +
            " handle=" + std::to_string(p->PlayHandle()) +
            " playing=" + std::to_string(p->Playing()) +

@@ -16,6 +16,22 @@ int wait_termination_signal(int timeout_ms);
 // Sends SIGTERM to the calling thread: a pending request a later wait takes.
 bool raise_termination_signal();
 
+// A descriptor that becomes readable while SIGINT or SIGTERM is pending, for
+// an event loop to watch. Needs block_termination_signals().
+class TerminationSignalFd {
+ public:
+  TerminationSignalFd();
+  ~TerminationSignalFd();
+  TerminationSignalFd(const TerminationSignalFd&) = delete;
+  TerminationSignalFd& operator=(const TerminationSignalFd&) = delete;
+  int fd() const { return fd_; }  // -1 when it could not be made
+  // The pending signal's number, taken; 0 when none is pending.
+  int take();
+
+ private:
+  int fd_ = -1;
+};
+
 // "SIGINT", "SIGTERM", or "signal" for any other number.
 const char* termination_signal_name(int signal);
 

@@ -95,10 +95,14 @@ class CTavimorDlg : public QDialog {
   // Commands, each with its rights check.
   void OnPreview();
   void OnExit();
+  // The exit without its question and right (the system asked the program to
+  // end): every view stops, every device logs out, the desk closes.
+  void ExitNow();
   void OnAbout();
   void SelectLayout(int page_size);
   void SelectPane(int pane);
-  // Ends cycling, sound, every pane's view and recording (any state).
+  // Ends cycling, sound, every pane's view and recording (any state). The
+  // panes stop on the worker thread; previewPassDone follows.
   void StopAll();
   void FillDeviceTree();
   // The pane menu's commands.
