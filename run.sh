@@ -59,8 +59,10 @@ fi
 # the play list, no login at start.
 work=$top/build/demo-workdir
 rm -rf "$work"
-"$bin/brevanta_demo" "$fleet" 127.0.0.1 "$http_port" "$work"
-echo "== brevanta in $work"
+# Four panes over the fleet's eight channels, a new page every 10 s.
+cycle=10
+"$bin/brevanta_demo" "$fleet" 127.0.0.1 "$http_port" "$work" --cycle "$cycle"
+echo "== brevanta in $work (four panes, cycling every $cycle s once 预览 is pressed)"
 
 display_works() {
   [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1 && return 0
@@ -68,12 +70,12 @@ display_works() {
 }
 
 if display_works; then
-  "$bin/brevanta" --workdir "$work"
+  "$bin/brevanta" --workdir "$work" --layout 4
   exit 0
 fi
 
-# No display: a virtual one, the preview pressed at start, a screenshot once
-# every pane of the first page has had time to show video (2 s apart).
+# No display: a virtual one, the preview pressed at start, a screenshot of the
+# first page and one of the next page after a cycle.
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=("$!")
@@ -81,15 +83,22 @@ for _ in $(seq 50); do
   [ -e "/tmp/.X11-unix/X${display#:}" ] && break
   sleep 0.1
 done
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin/brevanta" --workdir "$work" --preview \
-  >"$work/brevanta.log" 2>&1 &
+status=$work/status.txt
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$bin/brevanta" --workdir "$work" --preview --layout 4 \
+  --status "$status" >"$work/brevanta.log" 2>&1 &
 client_pid=$!
 pids=("$client_pid" "${pids[@]}")
-wait_seconds=${RUN_SCREENSHOT_AFTER:-30}
-echo "== no display: brevanta runs on Xvfb $display with --preview; screenshot in ${wait_seconds} s"
-sleep "$wait_seconds"
-kill -0 "$client_pid" 2>/dev/null || { cat "$work/brevanta.log"; echo "run.sh: brevanta ended early"; exit 1; }
+wait_seconds=${RUN_SCREENSHOT_AFTER:-6}
+echo "== no display: brevanta runs on Xvfb $display with --preview --layout 4"
 mkdir -p build/screens
-shot=$top/build/screens/run-live.png
-DISPLAY=$display import -window root "$shot"
-echo "screenshot: $shot"
+shoot() {
+  kill -0 "$client_pid" 2>/dev/null || { cat "$work/brevanta.log"; echo "run.sh: brevanta ended early"; exit 1; }
+  DISPLAY=$display import -window root "$top/build/screens/$1"
+  echo "-- $(head -1 "$status" 2>/dev/null | tr ' ' '\n' | grep -E '^(cycling|offset|cycle_position)=' | tr '\n' ' ')"
+  grep -E '^pane=[0-3] ' "$status" 2>/dev/null | awk '{print "   " $1, $6, $9, $10}'
+  echo "screenshot: $top/build/screens/$1"
+}
+sleep "$wait_seconds"
+shoot run-live.png
+sleep $((cycle - 1))
+shoot run-cycled.png

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "random_drops.h"
 #include "udp_peer.h"
 
 namespace {
@@ -85,6 +86,28 @@ TEST_F(SimDeviceTest, CloseControlFaultEndsTheSession) {
   devices().inject(kI2c, 2, MediaFault::close_control);
   EXPECT_TRUE(control.closed_within(3000));
   EXPECT_TRUE(stream.closed_within(3000));
+}
+
+TEST_F(SimDeviceTest, RandomDropsHitOnlyStreamingChannelsAndLeaveNothingPending) {
+  Conn control, stream;
+  ConnectInfo info;
+  TcpPlay answer;
+  play_tcp(0, control, stream, info, answer);
+  if (HasFatalFailure()) return;
+  H264Check decoder;
+  expect_frames(stream, 2, decoder);
+  // Queued for a channel nobody plays, so only a drop could have taken it.
+  devices().inject(kI2c, 1, MediaFault::close_stream);
+  orvsim::RandomDrops drops(devices(), sim_->fleet(), {.gap_ms = 20, .seed = 7});
+  ASSERT_TRUE(drops.start());
+  EXPECT_TRUE(devices().log().wait_until(
+      [&](const orvsim::DeviceLog& log) { return !log.stats(key(0)).faults.empty(); }, 5000));
+  EXPECT_TRUE(stream.closed_within(3000) || control.closed_within(3000));
+  drops.stop();
+  EXPECT_GE(drops.drops(), 1);
+  EXPECT_EQ(drops.damaged(), 0);
+  for (int ch = 1; ch <= 4; ++ch) EXPECT_TRUE(devices().log().stats(key(ch)).faults.empty()) << ch;
+  EXPECT_FALSE(devices().faults().take(key(1), MediaFault::close_stream));
 }
 
 struct FrameSlices {

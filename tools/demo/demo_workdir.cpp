@@ -4,7 +4,9 @@
 
 #include "model/config_files.h"
 #include "model/records.h"
+#include "model/settings.h"
 #include "model/users.h"
+#include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -66,6 +68,17 @@ bool write_demo_workdir(const orvsim::Fleet& fleet, const DemoOptions& o,
   if (!platform::write_owner_only(folder / model::kUserFlagFileName, model::encode_flag(0))) {
     std::fprintf(stderr, "cannot write %s\n", (folder / model::kUserFlagFileName).c_str());
     return false;
+  }
+  if (o.cycle_seconds > 0) {
+    // The drive range of the defaults is the one the client would start with.
+    model::ClientSettings settings =
+        model::default_settings(static_cast<int>(platform::recording_drives().size()));
+    settings.cycle_play = 1;
+    settings.cycle_time = o.cycle_seconds;
+    if (!model::write_client_cfg(folder, settings)) {
+      std::fprintf(stderr, "cannot write %s\n", (folder / model::kClientFileName).c_str());
+      return false;
+    }
   }
   return true;
 }
