@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "model/records.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -25,12 +26,8 @@ std::u16string_view exception_notice(unsigned code) {
 }
 
 std::u16string live_start_failed_text(std::u16string_view address, int channel, int error) {
-  auto number = [](int v) {
-    const std::string t = std::to_string(v);
-    return std::u16string(t.begin(), t.end());
-  };
-  return u"访问IP:" + std::u16string(address) + u" 通道" + number(channel) +
-         u" 连接启动失败 dwErr = " + number(error);
+  return u"访问IP:" + std::u16string(address) + u" 通道" + u16_number(channel) +
+         u" 连接启动失败 dwErr = " + u16_number(error);
 }
 
 EventLog::EventLog() : slots_(kEventSlots) {}
