@@ -13,6 +13,7 @@ struct Slot {
   std::uint32_t generation = 0;
 };
 
+constexpr int kMaxPictureSide = 16384;
 constexpr std::uintptr_t kIndexBits = 16;
 constexpr std::uintptr_t kIndexMask = (std::uintptr_t{1} << kIndexBits) - 1;
 
@@ -104,6 +105,24 @@ bool show_window_picture(HWND hwnd, const Picture& picture) {
   return true;
 }
 
+bool fill_window_picture(HWND hwnd, int width, int height, WindowBackend::PictureFill fill,
+                         void* context) {
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide || !fill)
+    return false;
+  auto backend = window_backend(hwnd);
+  if (!backend) return false;
+  backend->fill_picture(width, height, fill, context);
+  return true;
+}
+
+void WindowBackend::fill_picture(int width, int height, PictureFill fill, void* context) {
+  thread_local std::vector<std::uint8_t> pixels;
+  const int stride = width * 4;
+  pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+  if (!fill(context, pixels.data(), stride)) return;
+  show_picture({width, height, stride, pixels});
+}
+
 bool window_size(HWND hwnd, int& width, int& height) {
   auto backend = window_backend(hwnd);
   if (!backend) return false;
@@ -113,7 +132,9 @@ bool window_size(HWND hwnd, int& width, int& height) {
 
 }  // namespace platform
 
-BOOL IsWindow(HWND hwnd) { return platform::window_backend(hwnd) ? 1 : 0; }
+BOOL IsWindow(HWND hwnd) {
+  return platform::window_backend(hwnd) ? 1 : 0;
+}
 
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto backend = platform::window_backend(hwnd);

@@ -1,8 +1,10 @@
 #include "media/decoder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/window.h"
 #include "velmosdk.h"
@@ -59,26 +61,50 @@ bool CDecoder::Push(std::span<const std::uint8_t> frame) {
   // Before any drop decision: a display that falls behind must not leave
   // gaps in the file.
   Record(whole, *h);
-  Frame copy(whole.begin(), whole.end());
   {
     std::lock_guard lock(m_hQueueMutex);
+    if (const int fps = h->fps(); fps >= 1 && fps <= 25) m_nQueueFps = fps;
     if (m_bPushWaitKey && !key) {
       ++m_nDropped;
       return true;
     }
     m_bPushWaitKey = false;
-    if (m_queue.size() + 1 > m_limits.max_frames ||
-        m_nQueuedBytes + copy.size() > m_limits.max_bytes)
-      DropForRoom(key, copy.size());
+    if (m_queue.size() + 1 > FrameLimit() || m_nQueuedBytes + whole.size() > m_limits.max_bytes)
+      DropForRoom(key, whole.size());
     if (m_bPushWaitKey) {
       ++m_nDropped;
       return true;
     }
+    Frame copy;
+    if (!m_pool.empty()) {
+      copy = std::move(m_pool.back());
+      m_pool.pop_back();
+    }
+    copy.assign(whole.begin(), whole.end());
     m_nQueuedBytes += copy.size();
     m_queue.push_back(std::move(copy));
+    const int waiting =
+        static_cast<int>(m_queue.size() * 1000 / static_cast<unsigned>(m_nQueueFps));
+    if (waiting > m_nMaxQueuedMs.load(std::memory_order_relaxed)) m_nMaxQueuedMs.store(waiting);
   }
   m_queueCv.notify_one();
   return true;
+}
+
+// Under the queue mutex.
+std::size_t CDecoder::FrameLimit() const {
+  const auto by_time =
+      static_cast<std::size_t>(std::max(1, m_nQueueFps * std::max(0, m_limits.max_ms) / 1000));
+  return std::max<std::size_t>(1, std::min(m_limits.max_frames, by_time));
+}
+
+// Under the queue mutex.
+void CDecoder::Recycle(Frame frame) {
+  // A few buffers cover the frames in flight; an oversized one is not kept.
+  if (m_pool.size() < 8 && frame.capacity() <= media::kMaxFrameSize) {
+    frame.clear();
+    m_pool.push_back(std::move(frame));
+  }
 }
 
 // Under the queue mutex. The queue must keep starting where the picture can
@@ -87,21 +113,24 @@ bool CDecoder::Push(std::span<const std::uint8_t> frame) {
 // every frame), else the newest. Without a later type-1 frame the whole
 // backlog goes and the stream resumes at the next type-1 frame that arrives.
 void CDecoder::DropForRoom(bool incoming_key, std::size_t incoming_size) {
+  const std::size_t max_frames = FrameLimit();
   std::size_t cut = m_queue.size();
   std::size_t before = m_queue.empty() ? 0 : m_queue.front().size();
   for (std::size_t i = 1; i < m_queue.size(); before += m_queue[i].size(), ++i) {
     const auto h = read_frame_header(m_queue[i]);
     if (!h || h->type() != 1) continue;
     cut = i;
-    if (m_queue.size() - i + 1 <= m_limits.max_frames &&
-        m_nQueuedBytes - before <= m_limits.max_bytes / 2)
+    if (m_queue.size() - i + 1 <= max_frames && m_nQueuedBytes - before <= m_limits.max_bytes / 2)
       break;
   }
-  for (std::size_t i = 0; i < cut; ++i) m_nQueuedBytes -= m_queue[i].size();
+  for (std::size_t i = 0; i < cut; ++i) {
+    m_nQueuedBytes -= m_queue[i].size();
+    Recycle(std::move(m_queue[i]));
+  }
   m_nDropped += cut;
   m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(cut));
-  if (!m_queue.empty() && (m_queue.size() + 1 > m_limits.max_frames ||
-                           m_nQueuedBytes + incoming_size > m_limits.max_bytes)) {
+  if (!m_queue.empty() &&
+      (m_queue.size() + 1 > max_frames || m_nQueuedBytes + incoming_size > m_limits.max_bytes)) {
     if (!incoming_key) {
       // The kept start stays decodable; what arrives waits for a type-1 frame.
       m_bPushWaitKey = true;
@@ -109,6 +138,7 @@ void CDecoder::DropForRoom(bool incoming_key, std::size_t incoming_size) {
     }
     // The incoming type-1 frame is the newer start.
     m_nDropped += m_queue.size();
+    for (auto& f : m_queue) Recycle(std::move(f));
     m_queue.clear();
     m_nQueuedBytes = 0;
   }
@@ -116,12 +146,14 @@ void CDecoder::DropForRoom(bool incoming_key, std::size_t incoming_size) {
 }
 
 void CDecoder::Run() {
+  Frame frame;
   while (!m_bStop.load()) {
-    Frame frame;
     {
       std::unique_lock lock(m_hQueueMutex);
+      if (frame.capacity() > 0) Recycle(std::exchange(frame, Frame()));
       if (m_queue.empty()) {
-        m_queueCv.wait_for(lock, std::chrono::milliseconds(m_nIdleSleep),
+        // Push and Stop wake the wait; the limit only bounds it.
+        m_queueCv.wait_for(lock, std::chrono::seconds(1),
                            [&] { return m_bStop.load() || !m_queue.empty(); });
         continue;
       }
@@ -137,10 +169,7 @@ void CDecoder::Run() {
     }
     if (m_nLostFrameProc == 1 && !passes_loss_rule(*h, m_nLastFrameNo, m_bRecovering)) continue;
     const int fps = h->fps();
-    if (fps >= 1 && fps <= 25 && fps != m_nFps) {
-      m_nFps = fps;
-      m_nIdleSleep = 1000 / fps;
-    }
+    if (fps >= 1 && fps <= 25) m_nFps = fps;
     if (!Play264_InputData(m_nPlayPort, frame.data(), static_cast<DWORD>(frame.size()))) Stop();
     ++m_nPlayed;
     m_nLastFrameNo = h->number;

@@ -1,6 +1,7 @@
 // CDecoder: the queue between the stream receiver and the player. Frames are
 // recorded as they arrive; its thread waits for the first type-1 frame, skips
-// what a loss made unplayable and hands the frames to Play264_InputData.
+// what a loss made unplayable and hands the frames to Play264_InputData, which
+// decodes and shows them on this thread.
 #pragma once
 
 #include <atomic>
@@ -22,11 +23,12 @@ namespace velmo {
 
 class CDecoder final : public CThreadTemplate {
  public:
-  // A stalled player or window must not grow memory without end: the queue
-  // holds a few seconds of frames at most.
+  // Live video must not lag: the queue holds at most max_ms of video (by the
+  // stream's frame rate), and never more frames or bytes than the other two.
   struct Limits {
     std::size_t max_frames = 125;
     std::size_t max_bytes = 8u << 20;
+    int max_ms = 500;
   };
 
   CDecoder(HWND wnd, int playPort);
@@ -38,8 +40,8 @@ class CDecoder final : public CThreadTemplate {
 
   // Records a signed frame of non-zero length and copies it into the queue.
   // False while stopping or for a frame it cannot take. A full queue drops
-  // frames up to a later type-1 frame instead of growing; the record file
-  // still gets them.
+  // frames up to a later type-1 frame (the newest picture that can be
+  // decoded) instead of growing; the record file still gets them.
   bool Push(std::span<const std::uint8_t> frame);
   void Stop();
   bool Stopping() const { return m_bStop.load(); }
@@ -56,6 +58,8 @@ class CDecoder final : public CThreadTemplate {
   std::size_t QueueSize() const;
   std::uint64_t FramesPlayed() const { return m_nPlayed.load(); }
   std::uint64_t FramesDropped() const { return m_nDropped.load(); }
+  // The most video that has waited in the queue, in ms at the stream's rate.
+  int MaxQueuedMs() const { return m_nMaxQueuedMs.load(); }
 
   // Writes one whole frame to the record file and flushes it; false when any
   // part may be missing. Replaceable so a test can fail a write part-way.
@@ -64,19 +68,22 @@ class CDecoder final : public CThreadTemplate {
 
  private:
   using Frame = std::vector<std::uint8_t>;
+  std::size_t FrameLimit() const;
   void DropForRoom(bool incoming_key, std::size_t incoming_size);
+  void Recycle(Frame frame);
   void Record(std::span<const std::uint8_t> frame, const media::FrameHeader& h);
 
   Limits m_limits;
   std::deque<Frame> m_queue;
+  std::vector<Frame> m_pool;  // buffers of played frames, reused by Push
   std::size_t m_nQueuedBytes = 0;
+  int m_nQueueFps = 25;         // the stream's rate as Push last saw it
   bool m_bPushWaitKey = false;  // after an overflow, until a type-1 frame
   std::atomic<bool> m_bStop{false};
   bool m_bWaitKey = true;
   std::uint32_t m_nLastFrameNo = 0;
   bool m_bRecovering = false;
   int m_nFps = 15;
-  int m_nIdleSleep = 66;
   int m_nLostFrameProc = 1;
   HWND m_hWnd;
   int m_nPlayPort;
@@ -95,6 +102,7 @@ class CDecoder final : public CThreadTemplate {
   std::condition_variable m_queueCv;
   std::atomic<std::uint64_t> m_nPlayed{0};
   std::atomic<std::uint64_t> m_nDropped{0};
+  std::atomic<int> m_nMaxQueuedMs{0};
 };
 
 }  // namespace velmo

@@ -136,6 +136,11 @@ int CRtpStreamManager::StopRecord() {
   return 1;
 }
 
+int CRtpStreamManager::MaxQueuedMs() const {
+  std::lock_guard lock(m_decoderMutex);
+  return m_pDecoder ? m_pDecoder->MaxQueuedMs() : 0;
+}
+
 bool CRtpStreamManager::HasDecoder() const {
   std::lock_guard lock(m_decoderMutex);
   return m_pDecoder != nullptr;
@@ -166,7 +171,6 @@ void CRtpStreamManager::RunTcp() {
   platform::set_recv_buffer(m_sockStream, static_cast<int>(media::kMaxFrameSize));
   PostMessage(m_hWnd, WM_USER, NOTIFY_STREAM_START, 0);
   media::TcpRecordReader reader;
-  std::vector<std::uint8_t> buf(64 * 1024);
   std::uint64_t last_data = platform::tick_ms64();
   std::uint64_t window_start = last_data;
   std::uint64_t window_bytes = 0;
@@ -179,14 +183,15 @@ void CRtpStreamManager::RunTcp() {
       if (reader.partial_bytes() > 0 && since(last_data) > kPartialStallMs) reader.drop_partial();
       continue;
     }
-    const int n = platform::recv_some(m_sockStream, std::as_writable_bytes(std::span(buf)));
+    // Read straight into the reader: frames are pushed from where they landed.
+    const int n = platform::recv_some(m_sockStream, std::as_writable_bytes(reader.space()));
     if (n == 0) break;
     if (n < 0) {
       if (platform::would_block()) continue;
       break;
     }
     last_data = platform::tick_ms64();
-    ok = reader.feed({buf.data(), static_cast<std::size_t>(n)}, [&](auto frame) {
+    ok = reader.commit(static_cast<std::size_t>(n), [&](auto frame) {
       window_bytes += frame.size();
       return PushFrame(frame);
     });

@@ -41,6 +41,8 @@ class CRtpStreamManager final : public CThreadTemplate {
   int StartRecord(const std::string& path);
   int StopRecord();
   bool HasDecoder() const;
+  // The decoder's MaxQueuedMs; 0 before the first frame.
+  int MaxQueuedMs() const;
   std::uint64_t FramesPushed() const { return m_nFramesPushed.load(); }
 
   CRtspManger* m_pOwner;

@@ -5,50 +5,69 @@
 
 namespace velmo::media {
 
-TcpRecordReader::TcpRecordReader() : buffer_(kMaxFrameSize) {}
+// Two frames' worth: the unfinished frame moves to the front only when less
+// than a whole frame fits behind it, so most bytes are never moved.
+TcpRecordReader::TcpRecordReader() : buffer_(2 * kMaxFrameSize) {}
+
+std::span<std::uint8_t> TcpRecordReader::space() {
+  if (begin_ == end_) {
+    begin_ = 0;
+    end_ = 0;
+  } else if (buffer_.size() - end_ < kMaxFrameSize) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  return {buffer_.data() + end_, buffer_.size() - end_};
+}
+
+bool TcpRecordReader::commit(std::size_t n, const Sink& sink) {
+  end_ = std::min(end_ + n, buffer_.size());
+  return take_frames(sink);
+}
 
 bool TcpRecordReader::feed(std::span<const std::uint8_t> data, const Sink& sink) {
   while (!data.empty()) {
-    const std::size_t take = std::min(need_ - have_, data.size());
-    std::memcpy(buffer_.data() + have_, data.data(), take);
-    have_ += take;
+    const auto room = space();
+    const std::size_t take = std::min(room.size(), data.size());
+    std::memcpy(room.data(), data.data(), take);
     data = data.subspan(take);
-    if (have_ < need_) break;
-    if (!data_phase_) {
-      const auto header = read_frame_header({buffer_.data(), kFrameHeaderSize});
-      if (!header->signed_ok() || header->data_length() > kMaxFrameData) {
-        // Not a header we can use: the next 24 bytes are tried instead.
-        ++dropped_headers_;
-        have_ = 0;
-        continue;
-      }
-      if (header->data_length() == 0) {
-        // Nothing to play; not worth ending the stream over.
-        have_ = 0;
-        continue;
-      }
-      need_ = kFrameHeaderSize + static_cast<std::size_t>(header->data_length());
-      data_phase_ = true;
+    if (!commit(take, sink)) return false;
+  }
+  return true;
+}
+
+bool TcpRecordReader::take_frames(const Sink& sink) {
+  while (end_ - begin_ >= kFrameHeaderSize) {
+    const std::span<const std::uint8_t> rest(buffer_.data() + begin_, end_ - begin_);
+    const auto header = read_frame_header(rest);
+    if (!header->signed_ok() || header->data_length() > kMaxFrameData) {
+      // Not a header we can use: the next 24 bytes are tried instead.
+      ++dropped_headers_;
+      begin_ += kFrameHeaderSize;
       continue;
     }
-    const std::size_t size = need_;
-    have_ = 0;
-    need_ = kFrameHeaderSize;
-    data_phase_ = false;
-    if (!sink(std::span<const std::uint8_t>(buffer_.data(), size))) return false;
+    if (header->data_length() == 0) {
+      // Nothing to play; not worth ending the stream over.
+      begin_ += kFrameHeaderSize;
+      continue;
+    }
+    const std::size_t size = kFrameHeaderSize + static_cast<std::size_t>(header->data_length());
+    if (rest.size() < size) break;
+    begin_ += size;
+    if (!sink(rest.first(size))) return false;
   }
   return true;
 }
 
 void TcpRecordReader::drop_partial() {
-  if (have_ == 0 && !data_phase_) return;
+  if (begin_ == end_) return;
   ++dropped_partials_;
   // The device resends nothing: the frame is lost. Reading its remainder as
   // data of the same header would only misalign the stream, so the next bytes
   // are read as a header.
-  have_ = 0;
-  need_ = kFrameHeaderSize;
-  data_phase_ = false;
+  begin_ = 0;
+  end_ = 0;
 }
 
 }  // namespace velmo::media

@@ -73,9 +73,12 @@ class LiveDecoder : public ::testing::Test {
   fs::path dir_;
 };
 
+// Frames pushed in a burst all play: no latency bound to trim them.
+constexpr CDecoder::Limits kUnbounded{125, 8u << 20, 60000};
+
 TEST_F(LiveDecoder, PlaysAndRecordsFromTheFirstTypeOneFrame) {
   const auto& f = frames();
-  CDecoder d(window_.hwnd(), kPort);
+  CDecoder d(window_.hwnd(), kPort, kUnbounded);
   ASSERT_TRUE(d.StartRecord((dir_ / "a.264").string()));
   d.ResumeThread();
   // Start mid-GOP: frames 5-9 are not type 1 and must be skipped.
@@ -93,7 +96,7 @@ TEST_F(LiveDecoder, PlaysAndRecordsFromTheFirstTypeOneFrame) {
 TEST_F(LiveDecoder, SecondRecordingAppendsFromATypeOneFrame) {
   const auto& f = frames();
   const fs::path path = dir_ / "b.264";
-  CDecoder d(window_.hwnd(), kPort);
+  CDecoder d(window_.hwnd(), kPort, kUnbounded);
   d.ResumeThread();
   ASSERT_TRUE(d.StartRecord(path.string()));
   for (std::size_t i = 0; i < 13; ++i) d.Push(f[i].bytes);
@@ -122,11 +125,12 @@ TEST_F(LiveDecoder, SecondRecordingAppendsFromATypeOneFrame) {
 TEST_F(LiveDecoder, FullQueueDropsFramesTheRecordingStillGets) {
   const auto& f = frames();
   const fs::path path = dir_ / "c.264";
-  CDecoder d(window_.hwnd(), kPort, CDecoder::Limits{12, 8u << 20});
+  CDecoder d(window_.hwnd(), kPort);
   ASSERT_TRUE(d.StartRecord(path.string()));
-  // Not resumed: a stalled display.
+  // Not resumed: a stalled display. At 25 fps half a second is 12 frames.
   for (const auto& fr : f) ASSERT_TRUE(d.Push(fr.bytes));
   EXPECT_LE(d.QueueSize(), 12u);
+  EXPECT_LE(d.MaxQueuedMs(), 500);
   EXPECT_GT(d.FramesDropped(), 0u);
   EXPECT_TRUE(d.StopRecord());
   const auto h = headers_of(file_bytes(path));

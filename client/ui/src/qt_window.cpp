@@ -81,7 +81,27 @@ void QtWindowBackend::show_picture(const platform::Picture& picture) {
   if (width <= 0 || height <= 0 || stride < width * 4 ||
       static_cast<std::uint64_t>(stride * height) > picture.pixels.size())
     return;
+  fill_picture(
+      picture.width, picture.height,
+      [](void* context, std::uint8_t* dst, int dst_stride) {
+        // B,G,R,A bytes are RGB32's little-endian layout: rows are copied as they are.
+        const auto& p = *static_cast<const platform::Picture*>(context);
+        const std::uint8_t* src = p.pixels.data();
+        if (dst_stride == p.stride) {
+          std::memcpy(dst, src, static_cast<std::size_t>(p.stride) * p.height);
+          return true;
+        }
+        for (int y = 0; y < p.height; ++y)
+          std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dst_stride,
+                      src + static_cast<std::ptrdiff_t>(y) * p.stride,
+                      static_cast<std::size_t>(p.width) * 4);
+        return true;
+      },
+      const_cast<platform::Picture*>(&picture));
+}
 
+void QtWindowBackend::fill_picture(int width, int height, PictureFill fill, void* context) {
+  if (width <= 0 || height <= 0 || !fill) return;
   std::unique_ptr<QImage> buffer;
   std::uint64_t generation;
   {
@@ -90,30 +110,19 @@ void QtWindowBackend::show_picture(const platform::Picture& picture) {
     generation = generation_;
   }
   if (!buffer || buffer->width() != width || buffer->height() != height)
-    buffer = std::make_unique<QImage>(static_cast<int>(width), static_cast<int>(height),
-                                      QImage::Format_RGB32);
+    buffer = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
   if (buffer->isNull()) return;  // too large to allocate
-
-  // B,G,R,A bytes are RGB32's little-endian layout: rows are copied as they are.
-  const std::uint8_t* src = picture.pixels.data();
-  std::uint8_t* dst = buffer->bits();
-  const std::int64_t dst_stride = buffer->bytesPerLine();
-  if (dst_stride == stride) {
-    std::memcpy(dst, src, static_cast<std::size_t>(stride * height));
-  } else {
-    for (std::int64_t y = 0; y < height; ++y)
-      std::memcpy(dst + y * dst_stride, src + y * stride, static_cast<std::size_t>(width * 4));
-  }
+  const bool filled = fill(context, buffer->bits(), static_cast<int>(buffer->bytesPerLine()));
 
   {
     std::lock_guard lock(m_);
-    if (generation == generation_) {
+    if (filled && generation == generation_) {
       std::swap(buffer, ready_);
       ready_fresh_ = true;
     }
     // The replaced picture's buffer is the next one to fill.
     if (!write_) write_ = std::move(buffer);
-    if (generation != generation_) return;
+    if (!filled || generation != generation_) return;
   }
   ++pictures_;
   std::int64_t none = -1;

@@ -96,18 +96,22 @@ bool Presenter::to_window(HWND hwnd, const AVFrame& picture) {
                               static_cast<AVPixelFormat>(picture.format), width, height,
                               AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!sws_) return false;
-  const int stride = width * 4;
-  bgra_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
-  std::uint8_t* dst[4] = {bgra_.data(), nullptr, nullptr, nullptr};
-  const int dst_stride[4] = {stride, 0, 0, 0};
-  if (sws_scale(sws_, picture.data, picture.linesize, 0, picture.height, dst, dst_stride) != height)
-    return false;
-  platform::Picture out;
-  out.width = width;
-  out.height = height;
-  out.stride = stride;
-  out.pixels = bgra_;
-  return platform::show_window_picture(hwnd, out);
+  struct Job {
+    SwsContext* sws;
+    const AVFrame& picture;
+    int height;
+  } job{sws_, picture, height};
+  // Converted straight into the window's buffer: one pass over the pixels.
+  return platform::fill_window_picture(
+      hwnd, width, height,
+      [](void* context, std::uint8_t* pixels, int stride) {
+        const auto& j = *static_cast<Job*>(context);
+        std::uint8_t* dst[4] = {pixels, nullptr, nullptr, nullptr};
+        const int dst_stride[4] = {stride, 0, 0, 0};
+        return sws_scale(j.sws, j.picture.data, j.picture.linesize, 0, j.picture.height, dst,
+                         dst_stride) == j.height;
+      },
+      &job);
 }
 
 void Presenter::to_callback(PLAY264_DISPLAY_CALLBACK callback, long port, const AVFrame& picture,

@@ -60,7 +60,6 @@ class Presenter {
 
  private:
   SwsContext* sws_ = nullptr;
-  std::vector<std::uint8_t> bgra_;
   std::vector<std::uint8_t> i420_;
 };
 

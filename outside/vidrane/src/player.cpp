@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <utility>
 
 #include "frame.h"
 #include "sound.h"
@@ -19,8 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxQueuedFrames = 100;
-constexpr int kRoomWaitMs = 2000;
 constexpr int kIdleWaitMs = 1000;
 
 }  // namespace
@@ -51,49 +50,42 @@ void Player::present(const AVFrame& picture, long time_stamp_ms) {
 
 // ---------------------------------------------------------------- LiveStream
 
-LiveStream::LiveStream(long port, std::size_t buffer_size)
-    : Player(port), max_bytes_(std::max<std::size_t>(buffer_size * 64, 8u << 20)) {}
+LiveStream::LiveStream(long port) : Player(port) {}
 
 LiveStream::~LiveStream() {
   shutdown();
 }
 
 bool LiveStream::start() {
-  if (!decoder_.ok()) return false;
-  if (!thread_.create([this] { run(); })) return false;
-  thread_.resume();
-  return true;
+  return decoder_.ok();
 }
 
 bool LiveStream::input(std::span<const std::uint8_t> frame) {
   auto view = parse_frame(frame);
-  const std::size_t length = view ? view->header.total() : 0;
-  std::unique_lock lock(m_);
-  if (quit_ || stopped_) return false;
+  {
+    std::lock_guard lock(m_);
+    if (quit_ || stopped_) return false;
+  }
   if (!view) {
     // One damaged frame must not end the stream's feeding: it is dropped.
     ++malformed_;
     return true;
   }
-  auto full = [&] {
-    return queue_.size() >= kMaxQueuedFrames || queued_bytes_ + length > max_bytes_;
-  };
-  if (full()) {
-    room_cv_.wait_for(lock, std::chrono::milliseconds(kRoomWaitMs),
-                      [&] { return quit_ || stopped_ || !full(); });
+  std::lock_guard decoding(decode_m_);
+  bool restart;
+  {
+    std::lock_guard lock(m_);
     if (quit_ || stopped_) return false;
-    if (full()) {
-      // The decoder fell far behind: drop the backlog and restart at an IDR
-      // rather than show ever older pictures.
-      queue_.clear();
-      queued_bytes_ = 0;
-      restart_ = true;
-    }
+    restart = std::exchange(restart_, false);
   }
-  queue_.emplace_back(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(length));
-  queued_bytes_ += length;
-  lock.unlock();
-  work_cv_.notify_one();
+  decoding_thread_.store(std::this_thread::get_id());
+  if (restart) {
+    decoder_.flush();
+    held_.clear();
+    wait_key_ = true;
+  }
+  process(*view);
+  decoding_thread_.store({});
   return true;
 }
 
@@ -107,7 +99,6 @@ bool LiveStream::play(HWND hwnd) {
     }
   }
   set_window(hwnd);
-  work_cv_.notify_one();
   return true;
 }
 
@@ -117,12 +108,8 @@ bool LiveStream::stop() {
     if (quit_) return false;
     stopped_ = true;
     restart_ = true;
-    queue_.clear();
-    queued_bytes_ = 0;
   }
   set_window(nullptr);
-  room_cv_.notify_all();
-  work_cv_.notify_one();
   return true;
 }
 
@@ -130,9 +117,13 @@ bool LiveStream::refresh() {
   {
     std::lock_guard lock(m_);
     if (quit_) return false;
-    refresh_ = true;
   }
-  work_cv_.notify_one();
+  // A frame being decoded brings a newer picture anyway; from a display
+  // callback the held picture is the one just shown.
+  if (on_own_thread()) return true;
+  std::unique_lock decoding(decode_m_, std::try_to_lock);
+  if (!decoding.owns_lock()) return true;
+  if (const AVFrame* p = held_.get()) present(*p, last_stamp_);
   return true;
 }
 
@@ -141,53 +132,22 @@ void LiveStream::shutdown() {
     std::lock_guard lock(m_);
     quit_ = true;
   }
-  room_cv_.notify_all();
-  work_cv_.notify_all();
-  if (!thread_.is_current()) thread_.join();
-}
-
-void LiveStream::run() {
-  for (;;) {
-    std::vector<std::uint8_t> frame;
-    bool restart = false;
-    bool refresh = false;
-    {
-      std::unique_lock lock(m_);
-      while (!quit_ && queue_.empty() && !restart_ && !refresh_)
-        work_cv_.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs));
-      if (quit_) return;
-      std::swap(restart, restart_);
-      std::swap(refresh, refresh_);
-      if (!queue_.empty()) {
-        frame = std::move(queue_.front());
-        queue_.pop_front();
-        queued_bytes_ -= frame.size();
-      }
-    }
-    room_cv_.notify_one();
-    if (restart) {
-      decoder_.flush();
-      held_.clear();
-      wait_key_ = true;
-    }
-    if (refresh) {
-      if (const AVFrame* p = held_.get()) present(*p, last_stamp_);
-    }
-    if (!frame.empty()) process(frame);
+  // A frame under way finishes before the port is gone; a display callback
+  // closing its own port cannot wait for itself.
+  if (!on_own_thread()) {
+    std::lock_guard decoding(decode_m_);
   }
 }
 
-void LiveStream::process(const std::vector<std::uint8_t>& frame) {
-  auto view = parse_frame(frame);
-  if (!view) return;
+void LiveStream::process(const FrameView& view) {
   if (wait_key_) {
-    if (!view->header.idr) return;
+    if (!view.header.idr) return;
     wait_key_ = false;
   }
-  fps_ = pacing_fps(view->header.fps);
-  if (!view->video.empty()) {
+  fps_ = pacing_fps(view.header.fps);
+  if (!view.video.empty()) {
     // A unit the decoder refuses is skipped; the next ones go on.
-    if (decoder_.send(view->video, count_)) {
+    if (decoder_.send(view.video, count_)) {
       while (const AVFrame* picture = decoder_.receive()) {
         held_.hold(*picture);
         // A picture the decoder could not date (damaged input) takes the count.
@@ -198,9 +158,9 @@ void LiveStream::process(const std::vector<std::uint8_t>& frame) {
     }
     ++count_;
   }
-  if (!view->sound.empty() && SoundRouter::instance().heard(port_)) {
+  if (!view.sound.empty() && SoundRouter::instance().heard(port_)) {
     pcm_.clear();
-    decode_voice(view->sound, pcm_);
+    decode_voice(view.sound, pcm_);
     SoundRouter::instance().feed(port_, pcm_);
   }
 }

@@ -10,10 +10,12 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "decoder.h"
 #include "file_index.h"
+#include "frame.h"
 #include "platform/thread.h"
 #include "vidrane/vidrane.h"
 
@@ -51,41 +53,42 @@ class Player {
   PLAY264_DISPLAY_CALLBACK display_ = nullptr;
 };
 
+// A live stream decodes on the thread that feeds it: the feeder already takes
+// frames off a queue of its own, and a second queue and thread per channel
+// would only add a wake-up, a copy and latency to every frame.
 class LiveStream : public Player {
  public:
-  LiveStream(long port, std::size_t buffer_size);
+  explicit LiveStream(long port);
   ~LiveStream() override;
 
   bool start();
-  // Copies a whole frame into the queue; waits a bounded time for room.
+  // Decodes one whole frame and shows its pictures before it returns.
   bool input(std::span<const std::uint8_t> frame);
 
   bool play(HWND hwnd) override;
   bool stop() override;
   bool refresh() override;
+  // Waits for a frame being decoded; afterwards input() refuses.
   void shutdown() override;
-  bool on_own_thread() const override { return thread_.is_current(); }
+  bool on_own_thread() const override {
+    return decoding_thread_.load() == std::this_thread::get_id();
+  }
 
   // Frames refused for their layout, for tests.
   std::uint64_t malformed() const { return malformed_.load(); }
 
  private:
-  void run();
-  void process(const std::vector<std::uint8_t>& frame);
+  void process(const FrameView& view);
 
-  const std::size_t max_bytes_;
-  std::mutex m_;
-  std::condition_variable work_cv_;
-  std::condition_variable room_cv_;
-  std::deque<std::vector<std::uint8_t>> queue_;
-  std::size_t queued_bytes_ = 0;
+  std::mutex m_;  // the flags, held briefly
   bool quit_ = false;
   bool stopped_ = false;
   bool restart_ = false;  // flush the decoder and wait for an IDR again
-  bool refresh_ = false;
   std::atomic<std::uint64_t> malformed_{0};
 
-  // Player thread only.
+  // Held while a frame is decoded and shown; close waits on it.
+  std::mutex decode_m_;
+  std::atomic<std::thread::id> decoding_thread_{};
   VideoDecoder decoder_;
   HeldPicture held_;
   bool wait_key_ = true;
@@ -93,8 +96,6 @@ class LiveStream : public Player {
   int fps_ = 25;
   long last_stamp_ = 0;
   std::vector<std::int16_t> pcm_;
-
-  platform::Thread thread_;
 };
 
 class FilePlayback : public Player {

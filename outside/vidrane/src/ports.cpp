@@ -148,14 +148,14 @@ std::shared_ptr<FilePlayback> file_player_for_tests(long port) {
 
 using namespace vidrane;
 
-BOOL Play264_OpenStream(long port, BYTE*, DWORD, DWORD bufferSize) {
+BOOL Play264_OpenStream(long port, BYTE*, DWORD, DWORD) {
   if (!valid(port)) return 0;
   Table& t = table();
   {
     std::lock_guard lock(t.m);
     if (t.slots[static_cast<std::size_t>(port)].player) return 0;
   }
-  auto stream = std::make_shared<LiveStream>(port, bufferSize);
+  auto stream = std::make_shared<LiveStream>(port);
   if (!stream->start()) return 0;
   std::lock_guard lock(t.m);
   auto& slot = t.slots[static_cast<std::size_t>(port)];

@@ -37,6 +37,8 @@ class QtWindowBackend : public platform::WindowBackend {
   void post_message(UINT msg, WPARAM wparam, LPARAM lparam) override;
   void draw_text(std::wstring_view text) override;
   void show_picture(const platform::Picture& picture) override;
+  // Fills the spare buffer in place: the player converts straight into it.
+  void fill_picture(int width, int height, PictureFill fill, void* context) override;
   void size(int& width, int& height) override;
 
   // GUI thread.

@@ -2,7 +2,8 @@
 // files) into windows, plays the frames' sound and saves pictures as bitmaps.
 //
 // A stream or file is named by a port 0-31 chosen by the caller; each open
-// port is an independent player with its own thread. Results: non-zero (1) on
+// port is an independent player. A live stream decodes on the thread that
+// feeds it; a file plays on threads of its own. Results: non-zero (1) on
 // success, 0 on failure; nothing throws.
 //
 // Frames: a 24-byte header (signature 0x12345678 at offset 8, type and frames
@@ -20,7 +21,8 @@ inline constexpr long PLAY264_MAX_PORTS = 32;
 inline constexpr long PLAY264_PICTURE_I420 = 1;  // Y plane, then U, then V; tightly packed
 inline constexpr long PLAY264_PICTURE_BGRA = 2;  // 4 bytes per pixel, top row first
 
-// Called on the port's player thread for every shown picture: the picture in
+// Called on the thread that decodes the port (the feeding thread of a live
+// stream, the play thread of a file) for every shown picture: the picture in
 // the stream's own size (type PLAY264_PICTURE_I420) and its time stamp in ms
 // from the start of the stream or file. The buffer is valid during the call.
 // The callback may change or remove itself; it must not close its own port.
@@ -33,7 +35,8 @@ using PLAY264_FILEREF_CALLBACK = void (*)(long port, void* user);
 BREVANTA_EXPORT BOOL Play264_OpenStream(long port, BYTE* fileHeader, DWORD headerSize,
                                         DWORD bufferSize);
 BREVANTA_EXPORT BOOL Play264_SetStreamOpenMode(long port, DWORD mode);
-// Whole frames (header included). 0 when the port takes no more frames.
+// Whole frames (header included), decoded and shown before the call returns.
+// 0 when the port takes no more frames.
 BREVANTA_EXPORT BOOL Play264_InputData(long port, const BYTE* frame, DWORD size);
 BREVANTA_EXPORT BOOL Play264_CloseStream(long port);
 
