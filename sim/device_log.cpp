@@ -173,7 +173,11 @@ bool DeviceLog::wait_until(const std::function<bool(const DeviceLog&)>& done,
     // The condition reads the log through its own locked accessors.
     if (done(*this)) return true;
     std::unique_lock lock(m_);
-    if (!cv_.wait_until(lock, deadline, [&] { return generation_ != seen; })) return done(*this);
+    if (!cv_.wait_until(lock, deadline, [&] { return generation_ != seen; })) {
+      // The condition takes the lock itself.
+      lock.unlock();
+      return done(*this);
+    }
   }
 }
 

@@ -7,9 +7,10 @@
 #include <mutex>
 
 #include "bmp.h"
+#include "file_playback.h"
+#include "live_stream.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "player.h"
 #include "ports.h"
 #include "sound.h"
 #include "vidrane/vidrane.h"
