@@ -11,24 +11,16 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "control/auth.h"
-#include "control/connect.h"
-#include "control/negotiate.h"
-#include "frame/user_table.h"
-#include "media/frame_format.h"
-#include "media/live_channel.h"
-#include "media/rtsp_manager.h"
-#include "morvic/morvic.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
-#include "platform/net.h"
 #include "platform/text.h"
+#include "record_scan.h"
 #include "velmosdk.h"
 #include "velmosdk_live.h"
 
@@ -159,59 +151,42 @@ long login(const Options& o) {
 }
 
 void print_login(long handle) {
-  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, 1);
-  auto conn = ch ? ch->http() : nullptr;
-  std::printf("logged in: handle %ld, public address %s, port drift %d\n", handle,
-              conn ? conn->m_strWanIP.c_str() : "?", conn ? conn->m_nDriftRange : 0);
+  char ip[64];
+  int drift = 0;
+  const bool known = GetLoginPublicAddr(handle, ip, sizeof ip, drift) == 1;
+  std::printf("logged in: handle %ld, public address %s, port drift %d\n", handle, known ? ip : "?",
+              drift);
 }
 
-// What the hand-off received, printed instead of starting a session.
-std::mutex g_target_mutex;
-std::optional<velmo::ConnectTarget> g_target;
-
+// Shows the target the negotiation would hand to a session, starting none.
 int negotiate_channel(long handle, long c, int timeout) {
-  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, c);
-  if (!ch) return 1;
-  platform::ScopedHeadlessWindow play;
-  ch->m_hPlayWnd = play.hwnd();
-  ch->m_nHttpTimeout = timeout;
-  {
-    std::lock_guard lock(g_target_mutex);
-    g_target.reset();
-  }
-  const bool ok = velmo::connect_sequence(*ch);
-  ch->m_hPlayWnd = nullptr;
-  std::printf("channel %ld:", c);
-  for (const auto& text : play->texts()) std::printf(" [%s]", utf8(text).c_str());
-  std::printf("\n");
-  std::optional<velmo::ConnectTarget> t;
-  {
-    std::lock_guard lock(g_target_mutex);
-    t = g_target;
-  }
-  if (!ok || !t) {
-    std::printf("  negotiation failed\n");
+  NegotiatedTarget t;
+  const int r = NegotiateChannel(handle, c, timeout, t);
+  std::printf("channel %ld:\n", c);
+  if (r == -1) {
+    std::printf("  negotiation failed: the device refused the password\n");
     return 1;
   }
-  std::printf("  connect type     %s\n", t->connect_type.c_str());
-  std::printf("  peer             %s:%d\n", t->peer_ip.empty() ? "-" : t->peer_ip.c_str(),
-              t->peer_port);
-  if (t->tcp_mode == 0) {
-    std::printf("  p2p server       %s:%d\n", t->p2p_server_ip.c_str(), t->p2p_server_port);
-    std::printf("  p2p repeat       %d, overtime %d, drift range %d\n", t->p2p_repeat,
-                t->p2p_overtime, t->p2p_drift_range);
+  if (r != 1) {
+    const int code = _GetLastErrorCode();
+    if (code != 0)
+      std::printf("  negotiation failed (error %d: %s)\n", code, error_text(code));
+    else
+      std::printf("  negotiation failed\n");
+    return 1;
   }
-  std::printf("  transport        %s\n", t->tcp_mode ? "TCP" : "UDP (punched path)");
-  std::printf("  random value     %s\n", t->random_value.c_str());
-  std::printf("  session id       %d\n", t->session_id);
-  std::printf("  listen port      %d%s\n", ch->m_nListenPort,
-              t->listener ? " (the device connects here)" : "");
-  // No session takes the socket the target carries.
-  if (t->sock != 0 && t->sock != INVALID_SOCKET) {
-    platform::close_socket(t->sock);
-    ch->m_sock = INVALID_SOCKET;
+  std::printf("  connect type     %s\n", t.connectType.c_str());
+  std::printf("  peer             %s:%d\n", t.peerIp.empty() ? "-" : t.peerIp.c_str(), t.peerPort);
+  if (t.tcpMode == 0) {
+    std::printf("  p2p server       %s:%d\n", t.p2pServerIp.c_str(), t.p2pServerPort);
+    std::printf("  p2p repeat       %d, overtime %d, drift range %d\n", t.p2pRepeat, t.p2pOvertime,
+                t.p2pDriftRange);
   }
-  if (ch->m_pListener) ch->m_pListener->Stop();
+  std::printf("  transport        %s\n", t.tcpMode ? "TCP" : "UDP (punched path)");
+  std::printf("  random value     %s\n", t.randomValue.c_str());
+  std::printf("  session id       %d\n", t.sessionId);
+  std::printf("  listen port      %d%s\n", t.listenPort,
+              t.deviceConnects ? " (the device connects here)" : "");
   return 0;
 }
 
@@ -314,11 +289,8 @@ struct LiveView {
 
 // The connection type of the channel's current session, "-" before one exists.
 std::string connect_type(long handle, long c) {
-  velmo::ChannelInfo* ch = velmo::guarded_channel(handle, c);
-  if (!ch) return "-";
-  std::lock_guard lock(velmo::live_state(*ch).session);
-  velmo::CRtspManger* s = velmo::live_session(*ch);
-  return s && !s->m_strConnectType.empty() ? s->m_strConnectType : "-";
+  char type[64];
+  return GetConnectType(handle, c, type, sizeof type) ? type : "-";
 }
 
 // Starts the channel: every notification and the pictures go to one window.
@@ -437,11 +409,10 @@ int play(const Options& o, long h) {
   return status;
 }
 
-// Whole frames in a record file, and whether it ends in the middle of one.
+// Whole frames in a record file, and the type of its first frame.
 struct RecordSummary {
-  std::size_t frames = 0;
+  record::RecordScan scan;
   std::uint64_t bytes = 0;
-  bool whole = true;
   int first_type = -1;
 };
 
@@ -450,18 +421,10 @@ RecordSummary summarize_record(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   r.bytes = bytes.size();
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const auto hdr = velmo::media::read_frame_header(
-        {reinterpret_cast<const std::uint8_t*>(bytes.data()) + at, bytes.size() - at});
-    if (!hdr || !hdr->signed_ok() || hdr->total() > bytes.size() - at) {
-      r.whole = false;
-      break;
-    }
-    if (r.frames == 0) r.first_type = hdr->type();
-    ++r.frames;
-    at += static_cast<std::size_t>(hdr->total());
-  }
+  r.scan = record::scan_record(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  // The type: bits 0-1 of the header's fourth word, whose low byte comes first.
+  if (bytes.size() >= 16) r.first_type = static_cast<unsigned char>(bytes[12]) & 3;
   return r;
 }
 
@@ -488,10 +451,10 @@ int record(const Options& o, long h) {
     return 1;
   }
   const RecordSummary r = summarize_record(file);
-  std::printf("%s: %zu frames, %llu bytes, %s, first frame of type %d\n", file.c_str(), r.frames,
-              static_cast<unsigned long long>(r.bytes),
-              r.whole ? "whole frames" : "ends in a cut frame", r.first_type);
-  return r.whole && r.frames > 0 ? 0 : 1;
+  std::printf("%s: %zu frames, %llu bytes, %s, first frame of type %d\n", file.c_str(),
+              r.scan.frames, static_cast<unsigned long long>(r.bytes),
+              r.scan.whole ? "whole frames" : r.scan.error.c_str(), r.first_type);
+  return r.scan.whole && r.scan.frames > 0 ? 0 : 1;
 }
 
 int snapshot(const Options& o, long h) {
@@ -703,19 +666,6 @@ int main(int argc, char** argv) {
   if (!InitMonitClientSDK()) {
     std::fputs("orvctl: the SDK did not start\n", stderr);
     return 1;
-  }
-  // One attempt per channel, so a wrong password need not be waited out.
-  velmo::tuning().passwd_error_wait_ms = 0;
-  // The settings commands show the negotiated target instead of playing it;
-  // the live commands let the SDK start its sessions.
-  const bool live =
-      o.command == "play" || o.command == "record" || o.command == "snapshot" || o.command == "ptz";
-  if (!live) {
-    velmo::set_session_handoff([](velmo::ChannelInfo&, const velmo::ConnectTarget& t) {
-      std::lock_guard lock(g_target_mutex);
-      g_target = t;
-      return true;
-    });
   }
   const int status = run(o);
   ReleaseMonitClientSDK();

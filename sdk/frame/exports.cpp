@@ -1,11 +1,14 @@
-// Starting and stopping the library, the last error code and message windows.
+// Starting and stopping the library, the last error code, message windows
+// and what a login measured.
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
 
 #include "control/http.h"
 #include "frame/user_table.h"
+#include "morvic/morvic.h"
 #include "platform/net.h"
 #include "platform/window.h"
 #include "velmosdk.h"
@@ -75,5 +78,19 @@ int SetMsgWnd(long loginHandle, long channel, HWND wnd) {
   velmo::ChannelInfo* ch = velmo::guarded_channel(loginHandle, channel);
   if (!ch) return 0;
   if (IsWindow(wnd)) ch->m_hMsgWnd = wnd;
+  return 1;
+}
+
+int GetLoginPublicAddr(long loginHandle, char* ip, int size, int& driftRange) {
+  using namespace velmo;
+  driftRange = 0;
+  if (ip && size > 0) ip[0] = '\0';
+  UserInfo* user = guarded_user(loginHandle);
+  if (!user || !ip || size <= 0) return 0;
+  // Login authenticates on channel 1.
+  const auto conn = user->channel(1).http();
+  if (!conn || conn->m_strWanIP.size() >= static_cast<std::size_t>(size)) return 0;
+  std::memcpy(ip, conn->m_strWanIP.c_str(), conn->m_strWanIP.size() + 1);
+  driftRange = conn->m_nDriftRange;
   return 1;
 }

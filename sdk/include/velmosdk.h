@@ -35,6 +35,10 @@ BREVANTA_EXPORT long Login(const char* server, int port, const char* i2c, const 
 BREVANTA_EXPORT long Login(const wchar_t* server, int port, const wchar_t* i2c, const wchar_t* tel,
                            const wchar_t* passwd, const wchar_t* unused, int timeout);
 BREVANTA_EXPORT int LogOut(long loginHandle);
+// The caller's public address and UDP port drift as the login's
+// authentication measured them: 1, or 0 for an invalid handle or an ip
+// buffer too small for the address and its terminating zero.
+BREVANTA_EXPORT int GetLoginPublicAddr(long loginHandle, char* ip, int size, int& driftRange);
 
 // Device configuration.
 BREVANTA_EXPORT int AlarmOpen(const char* i2c, const wchar_t* tel, const wchar_t* server, int port,

@@ -1,9 +1,15 @@
-// The live exports: play, stop, record, capture, bit rate and PTZ.
+// The live exports: play, stop, record, capture, bit rate and PTZ, and the
+// negotiation and connection type of a channel for diagnostics.
 #include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "control/auth.h"
 #include "control/connect.h"
+#include "control/negotiate.h"
+#include "control/reply.h"
 #include "frame/user_table.h"
 #include "media/live_channel.h"
 #include "media/rtsp_manager.h"
@@ -144,4 +150,59 @@ int PtzControl(long loginHandle, long channel, int command, int valueA, int valu
   const std::string hex = EncodePtzCommand(ptz, command, valueA, valueB, valueC, valueD);
   if (hex.empty()) return 0;
   return s->SendPtzCommand(hex, static_cast<int>(channel));
+}
+
+int NegotiateChannel(long loginHandle, long channel, int timeout, NegotiatedTarget& target) {
+  using namespace velmo;
+  target = NegotiatedTarget{};
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch || timeout < 1) return 0;
+  LiveChannelState& state = live_state(*ch);
+  // Keeps RealPlay from starting the channel meanwhile.
+  std::lock_guard lock(state.restart);
+  {
+    // A playing channel's connection and listener belong to its connect
+    // thread and session.
+    std::lock_guard session(state.session);
+    if (ch->m_hThread.running() || ch->m_pRtspManager) return 0;
+  }
+  if (!authenticate_channel(*ch, timeout)) return 0;
+  const std::string body = negotiate(*ch);
+  // No session is there to take a device's connection.
+  if (ch->m_pListener) ch->m_pListener->Stop();
+  if (body.empty()) return 0;
+  const NegotiationReply reply = read_negotiation_reply(body);
+  if (reply.passwd_error) return -1;
+  const std::optional<ConnectTarget> t =
+      reply.info ? target_from_info(*reply.info, *ch) : std::nullopt;
+  if (!t) return 0;
+  target.connectType = t->connect_type;
+  target.peerIp = t->peer_ip;
+  target.peerPort = t->peer_port;
+  target.tcpMode = t->tcp_mode;
+  target.p2pServerIp = t->p2p_server_ip;
+  target.p2pServerPort = t->p2p_server_port;
+  target.p2pRepeat = t->p2p_repeat;
+  target.p2pOvertime = t->p2p_overtime;
+  target.p2pDriftRange = t->p2p_drift_range;
+  target.randomValue = t->random_value;
+  target.sessionId = t->session_id;
+  target.listenPort = ch->m_nListenPort;
+  target.deviceConnects = t->listener != nullptr;
+  return 1;
+}
+
+int GetConnectType(long loginHandle, long channel, char* buf, int size) {
+  using namespace velmo;
+  if (buf && size > 0) buf[0] = '\0';
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch || !buf || size <= 0) return 0;
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  const CRtspManger* s = live_session(*ch);
+  if (!s || s->m_strConnectType.empty() ||
+      s->m_strConnectType.size() >= static_cast<std::size_t>(size))
+    return 0;
+  std::memcpy(buf, s->m_strConnectType.c_str(), s->m_strConnectType.size() + 1);
+  return 1;
 }

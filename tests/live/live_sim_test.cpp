@@ -104,6 +104,9 @@ class LiveSim : public ::testing::Test {
     std::cout << "[ timing   ] " << type << " (simulator): RealPlay to first picture "
               << platform::tick_ms64() - t0 << " ms\n";
     EXPECT_TRUE(wait_message(w_[c], NOTIFY_STREAM_START, 2000)) << type;
+    char kind[40];
+    EXPECT_EQ(GetConnectType(handle_, c, kind, sizeof kind), 1) << type;
+    EXPECT_STREQ(kind, type);
   }
   orvsim::DeviceLog& log() { return sim_->devices().log(); }
 
@@ -121,6 +124,8 @@ TEST_F(LiveSim, EveryConnectionTypePlaysAndCarriesPtz) {
   play(3, "client-monitor-middle-transfer");
   for (int c : {0, 1, 3}) EXPECT_EQ(PtzControl(handle_, c, 21, 0x20, 0, 0, 0), 1) << c;
   EXPECT_EQ(PtzControl(handle_, 2, 21, 0x20, 0, 0, 0), 0);
+  NegotiatedTarget target;
+  EXPECT_EQ(NegotiateChannel(handle_, 0, 2, target), 0);  // a playing channel is left alone
   ASSERT_TRUE(log().wait_until([](const auto& l) { return l.ptz().size() >= 3; }, 3000));
   for (const auto& p : log().ptz()) {
     EXPECT_NE(p.body.find("command: ptz-control\r\nchan: " + std::to_string(p.key.channel) +
@@ -136,6 +141,8 @@ TEST_F(LiveSim, EveryConnectionTypePlaysAndCarriesPtz) {
     const auto t0 = platform::tick_ms64();
     EXPECT_EQ(StopRealPlay(handle_, c), 1);
     EXPECT_LT(platform::tick_ms64() - t0, 1500u) << c;
+    char kind[40];
+    EXPECT_EQ(GetConnectType(handle_, c, kind, sizeof kind), 0) << c;
   }
   EXPECT_TRUE(log().wait_until(
       [](const auto& l) {

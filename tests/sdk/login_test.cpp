@@ -29,6 +29,14 @@ TEST_F(SdkSim, LoginAuthenticatesChannelOne) {
   ASSERT_TRUE(conn);
   EXPECT_EQ(conn->m_strWanIP, "127.0.0.1");
   EXPECT_EQ(conn->m_nDriftRange, 0);  // one probe socket, the same port twice
+  char ip[16];
+  int drift = -1;
+  EXPECT_EQ(GetLoginPublicAddr(h, ip, sizeof ip, drift), 1);
+  EXPECT_STREQ(ip, "127.0.0.1");
+  EXPECT_EQ(drift, 0);
+  EXPECT_EQ(GetLoginPublicAddr(h, ip, 9, drift), 0);  // no room for the zero
+  EXPECT_STREQ(ip, "");
+  EXPECT_EQ(GetLoginPublicAddr(1, ip, sizeof ip, drift), 0);
   EXPECT_FALSE(channel(h, 0).http());
   EXPECT_EQ(targets().front(), "/query?i2c=D1&tel=139001");
   EXPECT_EQ(sim_->responder(0).answered_count(), 1u);
@@ -131,6 +139,12 @@ class SdkDrift : public SdkSim {
 TEST_F(SdkDrift, SecondPortLowerGives65540) {
   sim_->responder(1).set_port_offset(-10);
   EXPECT_EQ(drift_after_auth(7), 65540);
+  // What a login measured, as its export reports it.
+  const long h = login();
+  char ip[16];
+  int drift = 0;
+  ASSERT_EQ(GetLoginPublicAddr(h, ip, sizeof ip, drift), 1);
+  EXPECT_EQ(drift, 65540);
 }
 
 TEST_F(SdkDrift, SecondPortEqualOrHigherGivesZero) {
@@ -306,6 +320,7 @@ TEST_F(SdkSim, ExportsFailTheirGuardBeforeStartAndAfterRelease) {
   char buf[64] = {};
   char data[4] = {'a', 'b', 'c', 'd'};
   int a = 0, m = 0, r = 0;
+  NegotiatedTarget target;
   sockaddr_in addr{};
   platform::Socket udp(platform::udp_socket());
   const unsigned int u = static_cast<unsigned int>(udp.get());
@@ -332,6 +347,7 @@ TEST_F(SdkSim, ExportsFailTheirGuardBeforeStartAndAfterRelease) {
        }},
       {"Login", [&] { return Login("127.0.0.1", p, "D1", "139001", "pw1", "", 2) == -1; }},
       {"LogOut", [&] { return LogOut(0) == 0; }},
+      {"GetLoginPublicAddr", [&] { return GetLoginPublicAddr(0, buf, 20, a) == 0; }},
       {"_GetLastErrorCode", [&] { return _GetLastErrorCode() == 0; }},
       {"SetMsgWnd", [&] { return SetMsgWnd(0, 0, nullptr) == 0; }},
       {"CancleHttpRequst(h,c)", [&] { return CancleHttpRequst(0, 0) == 0; }},
@@ -353,6 +369,8 @@ TEST_F(SdkSim, ExportsFailTheirGuardBeforeStartAndAfterRelease) {
       {"CapturePicture", [&] { return CapturePicture(0, L"x.bmp") == 0; }},
       {"_GetBitRate", [&] { return _GetBitRate(0, 0) == 0; }},
       {"PtzControl", [&] { return PtzControl(0, 0, 1, 0, 0, 0, 0) == 0; }},
+      {"NegotiateChannel", [&] { return NegotiateChannel(0, 0, 2, target) == 0; }},
+      {"GetConnectType", [&] { return GetConnectType(0, 0, buf, 20) == 0; }},
       {"UdpMakeHole",
        [&] {
          return UdpMakeHole("127.0.0.1", sim_->udp_ports()[0], 1, "r", 1, 10, 0) == INVALID_SOCKET;

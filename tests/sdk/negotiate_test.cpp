@@ -5,6 +5,7 @@
 #include "morvic/morvic.h"
 #include "platform/headless_window.h"
 #include "sim_fixture.h"
+#include "velmosdk_live.h"
 
 namespace velmo::test {
 namespace {
@@ -236,6 +237,75 @@ TEST_F(SdkNegotiation, StopEndsAStalledNegotiation) {
   const auto start = std::chrono::steady_clock::now();
   stop_connect_thread(ch);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// The diagnostic negotiation: the target each type would hand over, with no
+// hand-off, socket, listener or connection type left behind.
+TEST_F(SdkNegotiation, NegotiateChannelReportsEachTargetAndStartsNothing) {
+  struct Case {
+    int channel;
+    const char* type;
+    const char* peer_ip;
+    int peer_port;
+    int tcp_mode;
+    const char* random;
+    int session_id;
+    bool device_connects;
+  };
+  const Case cases[] = {
+      {0, "client-monitor-direct", "127.0.0.1", 7000, 1, "r1", 11, false},
+      {1, "monitor-client-direct", "127.0.0.3", 7001, 1, "r2", 12, true},
+      {2, "client-monitor-p2p", "", 0, 0, "r3", 13, false},
+      {3, "client-monitor-middle-transfer", "127.0.0.9", 7300, 1, "r4",
+       static_cast<int>(4000000000u), false},
+  };
+  for (const Case& c : cases) {
+    ChannelInfo& ch = prepared(c.channel);
+    NegotiatedTarget t;
+    ASSERT_EQ(NegotiateChannel(handle_, c.channel, 2, t), 1) << c.type;
+    EXPECT_EQ(t.connectType, c.type);
+    EXPECT_EQ(t.peerIp, c.peer_ip) << c.type;
+    EXPECT_EQ(t.peerPort, c.peer_port) << c.type;
+    EXPECT_EQ(t.tcpMode, c.tcp_mode) << c.type;
+    EXPECT_EQ(t.randomValue, c.random) << c.type;
+    EXPECT_EQ(t.sessionId, c.session_id) << c.type;
+    EXPECT_EQ(t.deviceConnects, c.device_connects) << c.type;
+    EXPECT_EQ(t.p2pServerIp, c.tcp_mode ? "" : "127.0.0.1") << c.type;
+    EXPECT_EQ(t.p2pServerPort, c.tcp_mode ? 0 : sim_->udp_ports()[0]) << c.type;
+    EXPECT_EQ(t.p2pRepeat, c.tcp_mode ? 0 : 3) << c.type;
+    EXPECT_EQ(t.p2pOvertime, c.tcp_mode ? 0 : 300) << c.type;
+    EXPECT_GT(t.listenPort, 0) << c.type;
+    EXPECT_NE(last_target("/realtime").find("&listen-port=" + std::to_string(t.listenPort) + "&"),
+              std::string::npos)
+        << c.type;
+    EXPECT_EQ(ch.m_pListener->Port(), -1) << c.type;
+    EXPECT_EQ(ch.m_sock, INVALID_SOCKET) << c.type;
+    EXPECT_TRUE(ch.m_strConnectType.empty()) << c.type;
+  }
+  EXPECT_TRUE(handed().empty());
+  EXPECT_TRUE(texts().empty());
+}
+
+TEST_F(SdkNegotiation, NegotiateChannelFailures) {
+  NegotiatedTarget t;
+  EXPECT_EQ(NegotiateChannel(handle_, 6, 2, t), 0);
+  EXPECT_EQ(NegotiateChannel(handle_, 0, 0, t), 0);
+  sim_->faults().next(Fault::Status(404));
+  EXPECT_EQ(NegotiateChannel(handle_, 0, 2, t), 0);
+  EXPECT_EQ(_GetLastErrorCode(), 20404);  // left for the caller
+  sim_->faults().for_path("/realtime", Fault::WrongElement("ConnectType", "carrier-pigeon"), 1);
+  EXPECT_EQ(NegotiateChannel(handle_, 0, 2, t), 0);
+  EXPECT_TRUE(t.connectType.empty());
+  guarded_user(handle_)->m_strPasswd = "wrong";
+  EXPECT_EQ(NegotiateChannel(handle_, 0, 2, t), -1);
+  // A channel with a connect thread is not probed behind its back.
+  guarded_user(handle_)->m_strPasswd = kPasswd;
+  ChannelInfo& ch = prepared(1);
+  sim_->faults().for_path("/realtime", Fault::Stall());
+  ASSERT_TRUE(start_connect_thread(ch));
+  EXPECT_EQ(NegotiateChannel(handle_, 1, 2, t), 0);
+  stop_connect_thread(ch);
+  EXPECT_TRUE(handed().empty());
 }
 
 TEST_F(SdkNegotiation, ReleaseStopsConnectThreadsAndDeletesSessions) {
