@@ -8,6 +8,7 @@
 
 #include "control/http.h"
 #include "frame/user_table.h"
+#include "media/live_channel.h"
 #include "morvic/morvic.h"
 #include "platform/net.h"
 #include "platform/window.h"
@@ -37,6 +38,9 @@ int InitMonitClientSDK() {
     set_auth_socket(std::move(conn));
   }
   platform::net_startup();
+  // The channels' listeners come from the live media: in place before the
+  // first table makes its channels.
+  install_live_listener();
   if (!g_owned_table) {
     try {
       g_owned_table = std::make_unique<UserTable>();

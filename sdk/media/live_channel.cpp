@@ -157,8 +157,8 @@ void install_live_session() {
   std::call_once(once, [] { set_session_handoff(&live_handoff); });
 }
 
-// The listener must be in place before the first table is made.
-[[maybe_unused]] const bool g_listener_installed =
-    (set_listener_factory(&make_rtcp_listener), true);
+void install_live_listener() {
+  set_listener_factory(&make_rtcp_listener);
+}
 
 }  // namespace velmo

@@ -42,9 +42,12 @@ void close_player(ChannelInfo& channel);
 // asks for another connection type.
 void restart_channel(ChannelInfo& channel, bool p2p_failed, const std::function<bool()>& quit);
 
-// Installs the live session behind the negotiation's hand-off and the
-// channel listener that accepts a device's connections. Idempotent.
+// Installs the live session behind the negotiation's hand-off (RealPlay
+// does, so a test may stand in its own before). Idempotent.
 void install_live_session();
+// Makes every channel's listener the one that accepts a device's two
+// connections; InitMonitClientSDK calls it before the table is made.
+void install_live_listener();
 
 // A wide record path as the file system's bytes.
 std::string record_path(std::wstring_view path);

@@ -71,8 +71,8 @@ int StopRealPlay(long loginHandle, long channel) {
     stop_connect_thread(*ch);
   }
   {
-    // A player that takes no more frames must not hold the decoder (it waits
-    // up to 2 s for room): stopped first, closed below.
+    // Stopped first: the decoder's next frame is refused and its thread ends
+    // instead of drawing into a view that goes; closed below.
     std::lock_guard lock(state.restart);
     if (ch->m_nPlayPort >= 0) Play264_Stop(ch->m_nPlayPort);
   }
