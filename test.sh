@@ -43,7 +43,7 @@ run_tree sanitizers build-asan -DCMAKE_BUILD_TYPE=Debug -DBREVANTA_SANITIZE=ON -
 # The suites with threads of their own; a folder's tests need all its targets.
 test_dirs="tests/live tests/e2e tests/p2p tests/pellin tests/vidrane tests/client" \
   run_tree tsan build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANTA_TSAN=ON -DBREVANTA_BENCH=OFF \
-  -- live_unit_tests live_e2e_tests live_sim_tests e2e_tests e2e_soak orvsim orvctl \
+  -- live_unit_tests e2e_tests e2e_soak orvsim orvctl \
   p2p_sim_tests p2p_api_tests pellin_tests vidrane_tests client_tests
 
 if [ $status -eq 0 ]; then

@@ -195,6 +195,8 @@ std::optional<SessionUrl> parse_session_url(std::string_view url) {
   path.remove_suffix(ext.size());
   std::size_t dash = path.rfind('-');
   if (dash == std::string_view::npos) return std::nullopt;
+  // "r3--294967296": the separator, then a session printed as a negative number.
+  if (dash > 0 && path[dash - 1] == '-') --dash;
   auto session = whole_number<std::uint32_t>(path.substr(dash + 1));
   if (!session) {
     // The client prints the session as a signed number when it is above 2^31.

@@ -6,10 +6,13 @@
 #include <string_view>
 
 #include "control/auth.h"
+#include "media/advanced_cfg.h"
 #include "media/frame_format.h"
 #include "media/p2p_registry.h"
 #include "platform/clock.h"
 #include "platform/event.h"
+#include "platform/process.h"
+#include "platform/text.h"
 #include "vidrane/vidrane.h"
 
 namespace e2e {
@@ -104,6 +107,40 @@ bool wait_message(platform::HeadlessWindow& w, WPARAM wparam, std::size_t count,
 
 bool wait_pictures(platform::HeadlessWindow& w, std::size_t count, int timeout_ms) {
   return w.wait_until([&](const auto& s) { return s.pictures >= count; }, timeout_ms);
+}
+
+bool wait_log(const orvsim::DeviceLog& log,
+              const std::function<bool(const orvsim::DeviceLog&)>& done, int timeout_ms) {
+  const auto end = platform::tick_ms64() + static_cast<std::uint64_t>(timeout_ms);
+  for (;;) {
+    if (done(log)) return true;
+    const auto now = platform::tick_ms64();
+    if (now >= end) return false;
+    // Returns at the log's next change or at the end, without looking.
+    bool first = true;
+    log.wait_until(
+        [&first](const orvsim::DeviceLog&) {
+          const bool changed = !first;
+          first = false;
+          return changed;
+        },
+        static_cast<int>(end - now));
+  }
+}
+
+std::size_t count_requests(const orvsim::DeviceLog& log, const orvsim::ChannelKey& key,
+                           std::string_view method) {
+  std::size_t n = 0;
+  for (const auto& r : log.requests()) n += r.key == key && r.request.method == method;
+  return n;
+}
+
+fs::path write_udp_settings(const std::string& tel, const std::string& xml) {
+  const fs::path folder =
+      velmo::media::settings_folder(platform::program_dir(), platform::wide_from_utf8(tel));
+  fs::create_directories(folder);
+  std::ofstream(folder / "AdvancedCfg_UDP.xml") << xml;
+  return folder;
 }
 
 bool wait_file(const fs::path& path, std::uintmax_t min_size, int timeout_ms) {

@@ -6,9 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "control/auth.h"
+#include "device_log.h"
+#include "media/p2p_registry.h"
 #include "media_source.h"
 #include "platform/headless_window.h"
 #include "platform/types.h"
@@ -18,6 +23,24 @@ namespace e2e {
 // Short waits for the address queries and the punching, so a channel of any
 // type reaches its first picture in well under a second on loopback.
 void tune_for_loopback();
+
+// The control and punching timings as found, put back when it goes.
+class SavedTimings {
+ public:
+  SavedTimings() : control_(velmo::tuning()), p2p_(velmo::p2p_timing()) {}
+  ~SavedTimings() {
+    velmo::tuning() = control_;
+    velmo::p2p_timing() = p2p_;
+  }
+  SavedTimings(const SavedTimings&) = delete;
+  SavedTimings& operator=(const SavedTimings&) = delete;
+  // The punching waits as shipped.
+  const CUDP_CE::Timing& p2p() const { return p2p_; }
+
+ private:
+  velmo::ControlTuning control_;
+  CUDP_CE::Timing p2p_;
+};
 
 // What a record file holds, read the way the player reads it.
 struct RecordCheck {
@@ -41,6 +64,20 @@ double loop_kbits_per_second(const orvsim::FrameLoop& loop);
 std::size_t count_messages(platform::HeadlessWindow& w, WPARAM wparam);
 bool wait_message(platform::HeadlessWindow& w, WPARAM wparam, std::size_t count, int timeout_ms);
 bool wait_pictures(platform::HeadlessWindow& w, std::size_t count, int timeout_ms);
+
+// Waits until done(log) holds. DeviceLog::wait_until checks its condition
+// once more under its own lock when the time is up, where a condition that
+// reads the log through its accessors would block for good; here the
+// condition only ever runs outside that lock.
+bool wait_log(const orvsim::DeviceLog& log,
+              const std::function<bool(const orvsim::DeviceLog&)>& done, int timeout_ms);
+// Requests with this method the device of `key` received.
+std::size_t count_requests(const orvsim::DeviceLog& log, const orvsim::ChannelKey& key,
+                           std::string_view method);
+
+// Writes the UDP settings file of the device with this phone number beside
+// the program; returns its folder, for the caller to remove.
+std::filesystem::path write_udp_settings(const std::string& tel, const std::string& xml);
 
 // Polls for a file of at least min_size bytes (written by another thread).
 bool wait_file(const std::filesystem::path& path, std::uintmax_t min_size, int timeout_ms);

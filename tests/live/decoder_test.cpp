@@ -56,7 +56,11 @@ class LiveDecoder : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(Play264_OpenStream(kPort, nullptr, 0, 0x10000));
     ASSERT_TRUE(Play264_Play(kPort, window_.hwnd()));
-    dir_ = fs::temp_directory_path() / ("live-decoder-" + std::to_string(platform::tick_ms64()));
+    // Named by the test too: CTest runs the cases side by side.
+    dir_ = fs::temp_directory_path() /
+           ("live-decoder-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(platform::tick_ms64()));
     fs::create_directories(dir_);
   }
   void TearDown() override {

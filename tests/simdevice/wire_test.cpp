@@ -86,6 +86,11 @@ TEST(SimDeviceWire, RefusesMalformedAndOversizedRequests) {
   EXPECT_FALSE(parse_session_url("rtsp://h:1/nodash.264"));
   EXPECT_FALSE(parse_session_url("rtsp://h:99999/a-1.264"));
   EXPECT_FALSE(parse_session_url("http://h:1/a-1.264"));
+  // A session above 2^31 as the client prints it: signed.
+  const auto big = parse_session_url("rtsp://h:1/r3--294967296.264");
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->random, "r3");
+  EXPECT_EQ(big->session, 4000000000u);
   EXPECT_FALSE(parse_transport("port=abc"));
   EXPECT_TRUE(parse_transport("ip=; port=0; protocol=tcp"));  // an unbound client socket
 }
