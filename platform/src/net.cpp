@@ -9,17 +9,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "platform/clock.h"
 
 namespace platform {
 namespace {
 
 std::atomic<int> g_startups{0};
 
-int fd(SOCKET s) { return static_cast<int>(s); }
+int fd(SOCKET s) {
+  return static_cast<int>(s);
+}
 
 sockaddr_in to_native(const SockAddr& a) {
   sockaddr_in sa{};
@@ -56,6 +61,55 @@ int wait_for(SOCKET s, short events, int timeout_ms) {
   }
 }
 
+int wait_for(SOCKET s, short events, int timeout_ms, const StopSignal& stop) {
+  if (stop.stopped()) return kStopped;
+  if (s == INVALID_SOCKET) return -1;
+  const int wake = stop.wake_fd();
+  const std::uint64_t deadline = tick_ms64() + static_cast<std::uint64_t>(std::max(0, timeout_ms));
+  auto left = [&]() -> int {
+    if (timeout_ms < 0) return -1;
+    const std::uint64_t now = tick_ms64();
+    return now >= deadline ? 0 : static_cast<int>(deadline - now);
+  };
+  if (wake < 0) {
+    // No descriptor to spare for the signal: look at it between short waits.
+    constexpr int kSliceMs = 50;
+    for (;;) {
+      const int l = left();
+      const int r = wait_for(s, events, l < 0 ? kSliceMs : std::min(l, kSliceMs));
+      if (stop.stopped()) return kStopped;
+      if (r != 0 || l == 0) return r;
+    }
+  }
+  pollfd p[2] = {{fd(s), events, 0}, {wake, POLLIN, 0}};
+  for (;;) {
+    const int r = ::poll(p, 2, left());
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (p[1].revents != 0 || stop.stopped()) return kStopped;
+    if (r == 0) return 0;
+    if (p[0].revents & POLLNVAL) return -1;
+    if (p[0].revents & (events | POLLHUP | POLLERR)) return 1;
+    return -1;
+  }
+}
+
+// A connect in non-blocking mode, the wait bounded by timeout_ms and, when
+// given, by stop; the socket's mode is restored.
+ConnectResult connect_bounded(SOCKET s, const SockAddr& remote, int timeout_ms,
+                              const StopSignal* stop) {
+  if (stop && stop->stopped()) return ConnectResult::failed;
+  const int flags = ::fcntl(fd(s), F_GETFL, 0);
+  if (flags < 0 || !set_nonblocking(s, true)) return ConnectResult::failed;
+  ConnectResult r = connect_socket(s, remote);
+  if (r == ConnectResult::in_progress) {
+    const int w = stop ? wait_for(s, POLLOUT, timeout_ms, *stop) : wait_for(s, POLLOUT, timeout_ms);
+    r = w == 1 && connect_succeeded(s) ? ConnectResult::connected : ConnectResult::failed;
+  }
+  ::fcntl(fd(s), F_SETFL, flags);
+  return r;
+}
+
 }  // namespace
 
 std::string SockAddr::ip_text() const {
@@ -65,7 +119,9 @@ std::string SockAddr::ip_text() const {
   return buf;
 }
 
-std::string SockAddr::text() const { return ip_text() + ":" + std::to_string(port); }
+std::string SockAddr::text() const {
+  return ip_text() + ":" + std::to_string(port);
+}
 
 int net_startup() {
   ++g_startups;
@@ -121,8 +177,12 @@ std::optional<std::uint32_t> resolve_ipv4(std::string_view host) {
   return ip;
 }
 
-SOCKET tcp_socket() { return make_socket(SOCK_STREAM); }
-SOCKET udp_socket() { return make_socket(SOCK_DGRAM); }
+SOCKET tcp_socket() {
+  return make_socket(SOCK_STREAM);
+}
+SOCKET udp_socket() {
+  return make_socket(SOCK_DGRAM);
+}
 
 void close_socket(SOCKET s) {
   if (s != INVALID_SOCKET) ::close(fd(s));
@@ -139,18 +199,30 @@ bool set_nonblocking(SOCKET s, bool on) {
   return ::fcntl(fd(s), F_SETFL, flags) == 0;
 }
 
-bool set_reuse_addr(SOCKET s, bool on) { return set_int_option(s, SOL_SOCKET, SO_REUSEADDR, on); }
-bool set_nodelay(SOCKET s, bool on) { return set_int_option(s, IPPROTO_TCP, TCP_NODELAY, on); }
-bool set_recv_buffer(SOCKET s, int bytes) { return set_int_option(s, SOL_SOCKET, SO_RCVBUF, bytes); }
-bool set_send_buffer(SOCKET s, int bytes) { return set_int_option(s, SOL_SOCKET, SO_SNDBUF, bytes); }
-bool set_broadcast(SOCKET s, bool on) { return set_int_option(s, SOL_SOCKET, SO_BROADCAST, on); }
+bool set_reuse_addr(SOCKET s, bool on) {
+  return set_int_option(s, SOL_SOCKET, SO_REUSEADDR, on);
+}
+bool set_nodelay(SOCKET s, bool on) {
+  return set_int_option(s, IPPROTO_TCP, TCP_NODELAY, on);
+}
+bool set_recv_buffer(SOCKET s, int bytes) {
+  return set_int_option(s, SOL_SOCKET, SO_RCVBUF, bytes);
+}
+bool set_send_buffer(SOCKET s, int bytes) {
+  return set_int_option(s, SOL_SOCKET, SO_SNDBUF, bytes);
+}
+bool set_broadcast(SOCKET s, bool on) {
+  return set_int_option(s, SOL_SOCKET, SO_BROADCAST, on);
+}
 
 bool bind_socket(SOCKET s, const SockAddr& local) {
   sockaddr_in sa = to_native(local);
   return ::bind(fd(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
-bool listen_socket(SOCKET s, int backlog) { return ::listen(fd(s), backlog) == 0; }
+bool listen_socket(SOCKET s, int backlog) {
+  return ::listen(fd(s), backlog) == 0;
+}
 
 SOCKET accept_socket(SOCKET s, SockAddr* peer) {
   sockaddr_in sa{};
@@ -183,25 +255,26 @@ bool connect_succeeded(SOCKET s) {
 }
 
 bool connect_with_timeout(SOCKET s, const SockAddr& remote, int timeout_ms) {
-  int flags = ::fcntl(fd(s), F_GETFL, 0);
-  if (flags < 0 || !set_nonblocking(s, true)) return false;
-  bool ok = false;
-  switch (connect_socket(s, remote)) {
-    case ConnectResult::connected:
-      ok = true;
-      break;
-    case ConnectResult::in_progress:
-      ok = wait_writable(s, timeout_ms) == 1 && connect_succeeded(s);
-      break;
-    case ConnectResult::failed:
-      break;
-  }
-  ::fcntl(fd(s), F_SETFL, flags);
-  return ok;
+  return connect_bounded(s, remote, timeout_ms, nullptr) == ConnectResult::connected;
 }
 
-int wait_readable(SOCKET s, int timeout_ms) { return wait_for(s, POLLIN, timeout_ms); }
-int wait_writable(SOCKET s, int timeout_ms) { return wait_for(s, POLLOUT, timeout_ms); }
+ConnectResult connect_until(SOCKET s, const SockAddr& remote, int timeout_ms,
+                            const StopSignal& stop) {
+  return connect_bounded(s, remote, timeout_ms, &stop);
+}
+
+int wait_readable(SOCKET s, int timeout_ms) {
+  return wait_for(s, POLLIN, timeout_ms);
+}
+int wait_writable(SOCKET s, int timeout_ms) {
+  return wait_for(s, POLLOUT, timeout_ms);
+}
+int wait_readable(SOCKET s, int timeout_ms, const StopSignal& stop) {
+  return wait_for(s, POLLIN, timeout_ms, stop);
+}
+int wait_writable(SOCKET s, int timeout_ms, const StopSignal& stop) {
+  return wait_for(s, POLLOUT, timeout_ms, stop);
+}
 
 int send_some(SOCKET s, std::span<const std::byte> data) {
   ssize_t r;
@@ -261,7 +334,9 @@ int recv_from(SOCKET s, char* buffer, int size, SockAddr* from) {
                    from);
 }
 
-bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+bool would_block() {
+  return errno == EAGAIN || errno == EWOULDBLOCK;
+}
 
 bool send_all(SOCKET s, std::string_view data, int timeout_ms) {
   while (!data.empty()) {

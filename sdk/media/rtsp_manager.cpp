@@ -1,5 +1,6 @@
 #include "media/rtsp_manager.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -20,15 +21,21 @@
 namespace velmo {
 namespace {
 
-constexpr int kSliceMs = 20;            // longest wait before a stop is seen
 constexpr int kStreamAcceptMs = 10000;  // the device's second connection
 constexpr int kTearDownAnswerMs = 300;  // TEARDOWN's answer, for the log only
-constexpr int kP2pPollMs = 20;          // nothing on this path needs finer steps
+// An idle control path looks at the stream's end and the caller's PTZ this
+// often; the stop and the stream's end wake it sooner.
+constexpr int kIdleWakeMs = 1000;
 constexpr int kAddrQueryTries = 6;
 constexpr int kAddrQueryWaitMs = 2000;
 
 std::int64_t since(std::uint64_t t) {
   return static_cast<std::int64_t>(platform::tick_ms64() - t);
+}
+
+// Milliseconds until `after` ms have passed since t (0 when they have).
+int until(std::uint64_t t, std::int64_t after) {
+  return static_cast<int>(std::max<std::int64_t>(0, after - since(t)));
 }
 
 bool is_client_initiated(const std::string& type) {
@@ -173,18 +180,10 @@ bool CRtspManger::ConnectControl() {
   const auto ip = platform::parse_dotted(m_strPeerIP);
   if (!ip || m_nPeerPort <= 0 || m_nPeerPort > 65535) return false;
   const platform::SockAddr to{*ip, static_cast<std::uint16_t>(m_nPeerPort)};
-  platform::set_nonblocking(m_sock, true);
-  auto r = platform::connect_socket(m_sock, to);
-  const std::uint64_t start = platform::tick_ms64();
-  while (r == platform::ConnectResult::in_progress && !m_bStop.stopped() &&
-         since(start) < m_nConnectTimeOut) {
-    const int w = platform::wait_writable(m_sock, kSliceMs);
-    if (w < 0) return false;
-    if (w > 0)
-      r = platform::connect_succeeded(m_sock) ? platform::ConnectResult::connected
-                                              : platform::ConnectResult::failed;
-  }
-  if (r != platform::ConnectResult::connected) return false;
+  if (platform::connect_until(m_sock, to, std::max(0, m_nConnectTimeOut), m_bStop) !=
+      platform::ConnectResult::connected)
+    return false;
+  // The caller's socket may have come non-blocking; the session reads it blocking.
   platform::set_nonblocking(m_sock, false);
   std::lock_guard lock(m_ctrlMutex);
   m_bCtrlConnected = true;
@@ -192,15 +191,14 @@ bool CRtspManger::ConnectControl() {
 }
 
 // Reads an answer header byte by byte (nothing past it is taken from the
-// connection), up to its blank line or 1024 bytes, within timeout_ms.
+// connection), up to its blank line or 1024 bytes, within timeout_ms. Ended by
+// m_quit, not m_bStop: TearDown must end this wait, which holds the connection,
+// without waking the keep-alive loop; a stop from outside sets both.
 bool CRtspManger::ReadAnswer(std::string& header, int timeout_ms) {
   header.clear();
   const std::uint64_t start = platform::tick_ms64();
   while (header.size() < media::kMaxAnswerHeader) {
-    if (m_bStop.stopped() || since(start) > timeout_ms) return false;
-    const int w = platform::wait_readable(m_sock, kSliceMs);
-    if (w < 0) return false;
-    if (w == 0) continue;
+    if (platform::wait_readable(m_sock, until(start, timeout_ms), m_quit) != 1) return false;
     char c;
     const int n = platform::recv_some(m_sock, &c, 1);
     if (n <= 0) return false;
@@ -298,9 +296,10 @@ void CRtspManger::RunTcp() {
       if (!m_pStream || m_pStream->Ended()) break;
     }
     // Others reset the event while they use the connection.
-    if (!m_hEvent.wait(kSliceMs * 5)) continue;
+    if (!m_hEvent.wait(kIdleWakeMs)) continue;
     m_hEvent.set();
-    const int w = platform::wait_readable(m_sock, kSliceMs * 5);
+    // The stream receiver shuts the connection down when the stream ends.
+    const int w = platform::wait_readable(m_sock, kIdleWakeMs, m_bStop);
     if (w < 0) break;
     if (w == 0) continue;
     std::unique_lock lock(m_ctrlMutex, std::try_to_lock);
@@ -339,14 +338,23 @@ int CRtspManger::SendPtzCommand(const std::string& content, int channel) {
 
 int CRtspManger::TearDown() {
   m_nState.store(kStateTornDown);
+  // Ends a PLAY answer wait (it holds the connection) and the reconnect delay.
+  // The keep-alive loop and the stream go on until the TEARDOWN is through:
+  // woken first, the session would shut the connection down under it.
   m_quit.stop();
+  int result = 0;
+  if (m_nTransport == 1 && !m_bTearDownSent.exchange(true)) result = SendTearDown();
   m_bStop.stop();
   m_hEvent.set();
   {
     std::lock_guard lock(m_punchMutex);
     if (m_pPunching) m_pPunching->CancelMakeHole();
   }
-  if (m_nTransport != 1 || m_bTearDownSent.exchange(true)) return 0;
+  return result;
+}
+
+int CRtspManger::SendTearDown() {
+  m_hEvent.reset();  // the keep-alive loop leaves the answer to us
   std::unique_lock lock(m_ctrlMutex, std::chrono::milliseconds(500));
   // Before the connection is up there is nothing to tear down on the device.
   if (!lock.owns_lock() || !m_bCtrlConnected || m_sock == INVALID_SOCKET) return 0;
@@ -359,13 +367,11 @@ int CRtspManger::TearDown() {
       m_pRtsp->SendRequest_WithoutBack(nullptr, 0) == 1;
   m_pRtsp->DetachSocket();
   if (!sent) return 0;
-  // The answer is read with the session's stop already set: a short wait.
+  // For the log only: a short wait that only its time limit ends.
   std::string header;
   const std::uint64_t start = platform::tick_ms64();
-  while (header.size() < media::kMaxAnswerHeader && since(start) < kTearDownAnswerMs) {
-    const int w = platform::wait_readable(m_sock, kSliceMs);
-    if (w < 0) break;
-    if (w == 0) continue;
+  while (header.size() < media::kMaxAnswerHeader) {
+    if (platform::wait_readable(m_sock, until(start, kTearDownAnswerMs)) != 1) break;
     char c;
     if (platform::recv_some(m_sock, &c, 1) <= 0) break;
     header.push_back(c);
@@ -414,23 +420,20 @@ bool CRtspManger::PublicAddress(SOCKET s, std::string& ip, int& port) {
   const std::array<std::uint8_t, 4> query{0, 0, 1, 7};
   for (int i = 0; i < kAddrQueryTries && !m_bStop.stopped(); ++i) {
     if (platform::send_to(s, std::as_bytes(std::span(query)), to) != 4) continue;
-    const std::uint64_t start = platform::tick_ms64();
-    while (!m_bStop.stopped() && since(start) < kAddrQueryWaitMs) {
-      const int w = platform::wait_readable(s, kSliceMs);
-      if (w < 0) return false;
-      if (w == 0) continue;
-      std::array<std::uint8_t, 12> answer{};
-      platform::SockAddr from;
-      const int n = platform::recv_from(s, std::as_writable_bytes(std::span(answer)), &from);
-      if (n < 0 || from.ip != to.ip) return false;
-      if (n < 10) return false;
-      platform::SockAddr pub{static_cast<std::uint32_t>(answer[4] << 24 | answer[5] << 16 |
-                                                        answer[6] << 8 | answer[7]),
-                             static_cast<std::uint16_t>(answer[8] << 8 | answer[9])};
-      ip = pub.ip_text();
-      port = pub.port;
-      return true;
-    }
+    const int w = platform::wait_readable(s, kAddrQueryWaitMs, m_bStop);
+    if (w < 0) return false;
+    if (w == 0) continue;
+    std::array<std::uint8_t, 12> answer{};
+    platform::SockAddr from;
+    const int n = platform::recv_from(s, std::as_writable_bytes(std::span(answer)), &from);
+    if (n < 0 || from.ip != to.ip) return false;
+    if (n < 10) return false;
+    platform::SockAddr pub{
+        static_cast<std::uint32_t>(answer[4] << 24 | answer[5] << 16 | answer[6] << 8 | answer[7]),
+        static_cast<std::uint16_t>(answer[8] << 8 | answer[9])};
+    ip = pub.ip_text();
+    port = pub.port;
+    return true;
   }
   return false;
 }
@@ -486,15 +489,9 @@ bool CRtspManger::PlayUdp() {
   const int round_ms = std::max(1, m_nRtcpTimeOut / 5);
   std::uint64_t unused = 0;
   for (int counter = 1; counter < 10 && !m_bGotReply; ++counter) {
-    const std::uint64_t start = platform::tick_ms64();
-    bool got = false;
-    while (!got && since(start) < round_ms) {
-      if (m_bStop.stopped()) return false;
-      const int w = platform::wait_readable(m_sock, std::min<int>(kSliceMs, round_ms));
-      if (w < 0) return false;
-      got = w > 0;
-    }
-    if (!got) {
+    const int w = platform::wait_readable(m_sock, round_ms, m_bStop);
+    if (w < 0) return false;
+    if (w == 0) {
       if (!send_request()) return false;
       ++counter;
       continue;
@@ -541,7 +538,12 @@ void CRtspManger::RunP2p() {
       std::lock_guard lock(m_streamMutex);
       if (!m_pStream || m_pStream->Ended()) break;
     }
-    const int w = platform::wait_readable(m_sock, kP2pPollMs);
+    // Until the next heart beat or the time-out is due (both are "more than"
+    // their interval), and at least once a second for the stream's end.
+    const int wait_ms =
+        std::min({until(last_hb, std::int64_t{m_nRtcpHbInterval} + 1),
+                  until(last_answer, std::int64_t{m_nRtcpTimeOut} + 1), kIdleWakeMs});
+    const int w = platform::wait_readable(m_sock, wait_ms, m_bStop);
     if (w < 0) break;
     if (w == 0) continue;
     platform::SockAddr from;

@@ -1,8 +1,9 @@
 // CRtspManger: one live session of a channel. Its thread runs the RTSP PLAY
 // dialogue (over TCP, or as datagrams over a punched UDP path), hands the
 // stream to a CRtpStreamManager, keeps the control path and, when the path
-// dies, tells the caller's window and restarts the channel. Every wait ends
-// within a fraction of a second once the session is torn down or deleted.
+// dies, tells the caller's window and restarts the channel. Its socket waits
+// end at once when the session is torn down or deleted; an idle session's
+// thread wakes about once a second.
 #pragma once
 
 #include <atomic>
@@ -119,6 +120,8 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
   bool PlayUdp();
   bool Punch();
   bool ReadAnswer(std::string& header, int timeout_ms);
+  // TEARDOWN on the control connection and its answer: 1 when 200.
+  int SendTearDown();
   void Cleanup();
   void RestartChannel(bool p2p_failed);
   bool Quit() const { return m_quit.stopped(); }

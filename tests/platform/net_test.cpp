@@ -107,4 +107,88 @@ TEST(Net, ShutdownWakesBlockedWaitAtOnce) {
   EXPECT_LE(recv_some(client.get(), &c, 1), 0);
 }
 
+// Each wait ends on its own condition: data, time, or the stop, which also
+// reaches a wait that began before it and one that began after it.
+TEST(Net, StopEndsSocketWaits) {
+  SockAddr bound;
+  Socket server = listener(bound);
+  Socket client(tcp_socket());
+  ASSERT_TRUE(connect_with_timeout(client.get(), bound, 2000));
+  Socket accepted(accept_socket(server.get()));
+  ASSERT_TRUE(accepted.valid());
+  StopSignal stop;
+
+  EXPECT_EQ(wait_readable(client.get(), 20, stop), 0);
+  EXPECT_EQ(wait_writable(client.get(), 2000, stop), 1);
+  ASSERT_TRUE(send_all(accepted.get(), "x", 1000));
+  EXPECT_EQ(wait_readable(client.get(), 2000, stop), 1);
+  char c;
+  EXPECT_EQ(recv_some(client.get(), &c, 1), 1);
+
+  int result = 0;
+  Thread t([&] { result = wait_readable(client.get(), 60000, stop); });
+  t.resume();
+  sleep_ms(30);
+  stop.stop();
+  ASSERT_TRUE(t.wait(5000));
+  EXPECT_EQ(result, kStopped);
+
+  // Stopped before the call; ready data does not hide the stop.
+  ASSERT_TRUE(send_all(accepted.get(), "y", 1000));
+  EXPECT_EQ(wait_readable(client.get(), 60000, stop), kStopped);
+  EXPECT_EQ(wait_writable(client.get(), -1, stop), kStopped);
+
+  // A reset signal waits again; an already made wake descriptor is drained.
+  stop.reset();
+  EXPECT_EQ(wait_readable(client.get(), 2000, stop), 1);
+  EXPECT_EQ(recv_some(client.get(), &c, 1), 1);
+  EXPECT_EQ(wait_readable(client.get(), 20, stop), 0);
+  EXPECT_EQ(wait_readable(INVALID_SOCKET, 0, stop), -1);
+}
+
+TEST(Net, ConnectUntilConnectsFailsOrStops) {
+  SockAddr bound;
+  Socket server = listener(bound);
+  StopSignal stop;
+  Socket client(tcp_socket());
+  EXPECT_EQ(connect_until(client.get(), bound, 2000, stop), ConnectResult::connected);
+  EXPECT_EQ(wait_readable(server.get(), 2000), 1);
+  // The blocking mode came back: a receive with nothing to read waits.
+  Thread reader([&] {
+    char c;
+    recv_some(client.get(), &c, 1);
+  });
+  reader.resume();
+  EXPECT_FALSE(reader.wait(50));
+  shutdown_socket(client.get());
+  ASSERT_TRUE(reader.wait(5000));
+
+  server.reset();  // nobody listens on that port now
+  Socket refused(tcp_socket());
+  EXPECT_EQ(connect_until(refused.get(), bound, 2000, stop), ConnectResult::failed);
+
+  // A connect that nothing answers ends with the stop: a listener whose
+  // queue is full drops the handshake (outside addresses may be answered by
+  // a proxy of the host, so they prove nothing).
+  SockAddr full_addr;
+  Socket full(tcp_socket());
+  ASSERT_TRUE(bind_socket(full.get(), {kLoopback, 0}));
+  ASSERT_TRUE(listen_socket(full.get(), 0));
+  full_addr = *local_address(full.get());
+  Socket queued(tcp_socket());
+  ASSERT_TRUE(connect_with_timeout(queued.get(), full_addr, 2000));
+  Socket lost(tcp_socket());
+  ConnectResult result = ConnectResult::in_progress;
+  Thread t([&] { result = connect_until(lost.get(), full_addr, 60000, stop); });
+  t.resume();
+  EXPECT_FALSE(t.wait(100));
+  stop.stop();
+  ASSERT_TRUE(t.wait(5000));
+  EXPECT_EQ(result, ConnectResult::failed);
+  Socket late(tcp_socket());
+  const auto start = tick_ms64();
+  EXPECT_EQ(connect_until(late.get(), full_addr, 60000, stop), ConnectResult::failed);
+  EXPECT_LT(tick_ms64() - start, 30000u);
+}
+
 }  // namespace

@@ -16,6 +16,8 @@
 
 namespace platform {
 
+class StopSignal;
+
 // IPv4 address and port, both in host byte order.
 struct SockAddr {
   std::uint32_t ip = 0;
@@ -93,6 +95,18 @@ bool connect_succeeded(SOCKET s);
 // timeout_ms < 0 waits without limit.
 int wait_readable(SOCKET s, int timeout_ms);
 int wait_writable(SOCKET s, int timeout_ms);
+
+// Readiness waits that also end when stop is stopped (also when it was stopped
+// before the call): 1 ready, 0 time-out, -1 error, kStopped stopped.
+// timeout_ms < 0 waits without limit.
+inline constexpr int kStopped = -2;
+int wait_readable(SOCKET s, int timeout_ms, const StopSignal& stop);
+int wait_writable(SOCKET s, int timeout_ms, const StopSignal& stop);
+// Connects s to remote within timeout_ms unless stop comes first; the socket's
+// blocking mode is restored. connected, or failed (refused, time-out, error,
+// stopped).
+ConnectResult connect_until(SOCKET s, const SockAddr& remote, int timeout_ms,
+                            const StopSignal& stop);
 
 // One send or receive: bytes moved, 0 for an orderly close (receive), -1 on error
 // (would_block() tells a non-blocking "try again").
