@@ -17,8 +17,6 @@
 namespace velmo {
 namespace {
 
-constexpr int kSliceMs = 50;             // waits of the short phases (connecting, punching)
-constexpr int kReceiveMs = 500;          // receive waits; Stop wakes them at once
 constexpr int kStreamConnectMs = 10000;  // connecting the TCP stream socket
 constexpr int kPartialStallMs = 10000;   // a record cut off mid-way is dropped
 constexpr int kUdpReceive = 15000;
@@ -36,10 +34,6 @@ bool send_heart_beat(SOCKET s, const platform::SockAddr& to, std::uint32_t type,
   return platform::send_to(s, std::as_bytes(std::span(hb)), to) == 8;
 }
 
-std::int64_t since(std::uint64_t t) {
-  return static_cast<std::int64_t>(platform::tick_ms64() - t);
-}
-
 }  // namespace
 
 bool is_heart_beat(std::span<const std::uint8_t> d, std::uint32_t type, std::uint32_t session) {
@@ -47,6 +41,10 @@ bool is_heart_beat(std::span<const std::uint8_t> d, std::uint32_t type, std::uin
 }
 
 CRtpStreamManager::CRtpStreamManager(CRtspManger* owner) : m_pOwner(owner) {}
+
+int CRtpStreamManager::Until(std::uint64_t t, std::int64_t limit_ms) const {
+  return static_cast<int>(std::clamp<std::int64_t>(limit_ms - Since(t), 1, 60000));
+}
 
 CRtpStreamManager::~CRtpStreamManager() {
   Stop();
@@ -78,6 +76,7 @@ int CRtpStreamManager::SetAddress(const char* localIp, int localPort, const char
 void CRtpStreamManager::Stop() {
   m_bStop.store(1);
   m_bStopRecv.store(1);
+  m_stopWake.stop();
   // Wakes a receive wait; the handle stays open until the thread is done.
   std::lock_guard lock(m_sockMutex);
   platform::shutdown_socket(m_sockStream);
@@ -150,19 +149,8 @@ bool CRtpStreamManager::ConnectStream() {
   const auto ip = platform::parse_dotted(m_strDevIP);
   if (!ip || m_nDevPort <= 0 || m_nDevPort > 65535) return false;
   const platform::SockAddr to{*ip, static_cast<std::uint16_t>(m_nDevPort)};
-  platform::set_nonblocking(m_sockStream, true);
-  auto r = platform::connect_socket(m_sockStream, to);
-  const std::uint64_t start = platform::tick_ms64();
-  while (r == platform::ConnectResult::in_progress && !Stopped() &&
-         since(start) < kStreamConnectMs) {
-    const int w = platform::wait_writable(m_sockStream, kSliceMs);
-    if (w < 0) return false;
-    if (w > 0)
-      r = platform::connect_succeeded(m_sockStream) ? platform::ConnectResult::connected
-                                                    : platform::ConnectResult::failed;
-  }
-  platform::set_nonblocking(m_sockStream, false);
-  return r == platform::ConnectResult::connected;
+  return platform::connect_until(m_sockStream, to, kStreamConnectMs, m_stopWake) ==
+         platform::ConnectResult::connected;
 }
 
 void CRtpStreamManager::RunTcp() {
@@ -171,16 +159,20 @@ void CRtpStreamManager::RunTcp() {
   platform::set_recv_buffer(m_sockStream, static_cast<int>(media::kMaxFrameSize));
   PostMessage(m_hWnd, WM_USER, NOTIFY_STREAM_START, 0);
   media::TcpRecordReader reader;
-  std::uint64_t last_data = platform::tick_ms64();
+  std::uint64_t last_data = Now();
   std::uint64_t window_start = last_data;
   std::uint64_t window_bytes = 0;
   bool ok = true;
   while (ok && !Stopped()) {
-    if (since(last_data) > m_nTimeOut) break;
-    const int w = platform::wait_readable(m_sockStream, kReceiveMs);
+    if (Since(last_data) > m_nTimeOut) break;
+    // Until the time-out, or the stall limit of a frame cut off mid-way.
+    const int wait_ms = reader.partial_bytes() > 0 ? std::min(Until(last_data, m_nTimeOut + 1),
+                                                              Until(last_data, kPartialStallMs + 1))
+                                                   : Until(last_data, m_nTimeOut + 1);
+    const int w = platform::wait_readable(m_sockStream, wait_ms, m_stopWake);
     if (w < 0) break;
     if (w == 0) {
-      if (reader.partial_bytes() > 0 && since(last_data) > kPartialStallMs) reader.drop_partial();
+      if (reader.partial_bytes() > 0 && Since(last_data) > kPartialStallMs) reader.drop_partial();
       continue;
     }
     // Read straight into the reader: frames are pushed from where they landed.
@@ -190,7 +182,7 @@ void CRtpStreamManager::RunTcp() {
       if (platform::would_block()) continue;
       break;
     }
-    last_data = platform::tick_ms64();
+    last_data = Now();
     ok = reader.commit(static_cast<std::size_t>(n), [&](auto frame) {
       window_bytes += frame.size();
       return PushFrame(frame);
@@ -211,11 +203,11 @@ bool CRtpStreamManager::Punch() {
   std::array<std::uint8_t, 64> buf{};
   for (int round = 0; round < m_nHoleMaxTry && !Stopped(); ++round) {
     if (!send_heart_beat(m_sockStream, to, kHeartBeat, m_nSessionId)) return false;
-    const std::uint64_t start = platform::tick_ms64();
+    const std::uint64_t start = Now();
     bool round_over = false;
-    while (!round_over && !Stopped() && since(start) < m_nHoleInterval) {
-      const int w = platform::wait_readable(
-          m_sockStream, std::min<int>(kSliceMs, m_nHoleInterval - static_cast<int>(since(start))));
+    while (!round_over && !Stopped() && Since(start) < m_nHoleInterval) {
+      const int w =
+          platform::wait_readable(m_sockStream, Until(start, m_nHoleInterval), m_stopWake);
       if (w < 0) return false;
       if (w == 0) continue;
       platform::SockAddr from;
@@ -241,15 +233,19 @@ void CRtpStreamManager::RunUdp() {
   media::SliceAssembler assembler(m_nMagic);
   platform::set_nonblocking(m_sockStream, true);
   std::vector<std::uint8_t> buf(kUdpReceive);
-  std::uint64_t last_answer = platform::tick_ms64();
+  std::uint64_t last_answer = Now();
   std::uint64_t last_hb = last_answer;
   while (!Stopped()) {
-    if (since(last_answer) > m_nTimeOut) break;
-    if (since(last_hb) > m_nHbInterval) {
+    if (Since(last_answer) > m_nTimeOut) break;
+    if (Since(last_hb) > m_nHbInterval) {
       send_heart_beat(m_sockStream, device, kHeartBeat, m_nSessionId);
-      last_hb = platform::tick_ms64();
+      last_hb = Now();
     }
-    const int w = platform::wait_readable(m_sockStream, kReceiveMs);
+    // Until the next heart beat or the time-out, whichever comes first.
+    const int w = platform::wait_readable(
+        m_sockStream,
+        std::min(Until(last_answer, m_nTimeOut + 1), Until(last_hb, m_nHbInterval + 1)),
+        m_stopWake);
     if (w < 0) break;
     if (w == 0) continue;
     platform::SockAddr from;
@@ -262,7 +258,7 @@ void CRtpStreamManager::RunUdp() {
     const std::span<const std::uint8_t> d(buf.data(), static_cast<std::size_t>(n));
     if (n == 8) {
       if (is_heart_beat(d, kHeartBeatBack, m_nSessionId))
-        last_answer = platform::tick_ms64();
+        last_answer = Now();
       else if (is_heart_beat(d, kHeartBeat, m_nSessionId))
         send_heart_beat(m_sockStream, from, kHeartBeat, m_nSessionId);
       continue;

@@ -1,7 +1,8 @@
 // CRtpStreamManager: receives one live stream on its stream socket, as UDP
 // slices (after punching the stream path) or as TCP records, and pushes each
 // whole frame to its CDecoder. Created suspended by the session, configured,
-// then resumed; every wait ends within a fraction of a second on Stop.
+// then resumed. Its waits last until the next thing it must do (a heart beat,
+// a time-out) and end at once on Stop: a silent stream costs no wake-ups.
 #pragma once
 
 #include <atomic>
@@ -12,7 +13,9 @@
 #include <string>
 
 #include "media/decoder.h"
+#include "media/media_clock.h"
 #include "media/thread_template.h"
+#include "platform/clock.h"
 #include "platform/types.h"
 
 namespace velmo {
@@ -69,6 +72,8 @@ class CRtpStreamManager final : public CThreadTemplate {
   int m_nPlayPort = -1;
   std::atomic<int> m_nBitRate{0};
   CDecoder::Limits m_decoderLimits;
+  // Set before the thread is resumed; outlives the receiver.
+  const media::Clock* m_pClock = &media::steady_clock();
 
  private:
   void RunUdp();
@@ -77,8 +82,14 @@ class CRtpStreamManager final : public CThreadTemplate {
   bool PushFrame(std::span<const std::uint8_t> frame);
   bool ConnectStream();
   bool Stopped() const { return m_bStop.load() || m_bStopRecv.load(); }
+  std::uint64_t Now() const { return m_pClock->now_ms(); }
+  std::int64_t Since(std::uint64_t t) const { return static_cast<std::int64_t>(Now() - t); }
+  // Milliseconds until limit_ms have passed since t; at least 1 so a wait
+  // never spins, at most a minute.
+  int Until(std::uint64_t t, std::int64_t limit_ms) const;
 
-  std::mutex m_sockMutex;  // closing the stream socket against Stop's wake-up
+  platform::StopSignal m_stopWake;  // set with the stop flags: wakes every wait at once
+  std::mutex m_sockMutex;           // closing the stream socket against Stop's wake-up
   mutable std::mutex m_decoderMutex;
   std::unique_ptr<CDecoder> m_pDecoder;
   // A recording asked for before the first frame made the decoder.

@@ -2,6 +2,8 @@
 // the data time-out and the end of the session it causes, and punching.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "media/stream_manager.h"
 #include "platform/clock.h"
 #include "platform/headless_window.h"
@@ -63,9 +65,21 @@ class LiveStream : public ::testing::Test {
   platform::ScopedHeadlessWindow window_{176, 144};
 };
 
+// Time the test steps: each frame is taken at a known moment.
+class SteppedClock final : public velmo::media::Clock {
+ public:
+  std::uint64_t now_ms() const override { return now_.load(); }
+  void advance(std::uint64_t ms) { now_ += ms; }
+
+ private:
+  std::atomic<std::uint64_t> now_{1000000};
+};
+
 TEST_F(LiveStream, BitRateKeepsItsValueWhileNothingArrives) {
   TcpPair pair;
+  SteppedClock clock;
   auto m = tcp_receiver(pair.client, 15000);
+  m->m_pClock = &clock;
   m->ResumeThread();
   ASSERT_TRUE(window_->wait_until(
       [](const auto& s) {
@@ -74,19 +88,25 @@ TEST_F(LiveStream, BitRateKeepsItsValueWhileNothingArrives) {
         return false;
       },
       2000));
+  // A frame every 40 ms: the window closes with the first frame past 1000 ms
+  // (the 27th, at 1040 ms) and counts every byte up to it.
   std::uint64_t bytes = 0;
-  const auto t0 = platform::tick_ms64();
-  for (std::size_t i = 0; platform::tick_ms64() - t0 < 1300; ++i) {
+  for (std::size_t i = 0; i < 27; ++i) {
     ASSERT_TRUE(send_frame(pair.device.get(), frames()[i % 30]));
     bytes += frames()[i % 30].bytes.size();
-    platform::sleep_ms(20);
+    for (int k = 0; k < 400 && m->FramesPushed() < i + 1; ++k) platform::sleep_ms(5);
+    ASSERT_EQ(m->FramesPushed(), i + 1);
+    if (i < 26) clock.advance(40);
   }
-  platform::sleep_ms(100);
   const int rate = m->m_nBitRate.load();
-  EXPECT_GT(rate, 0);
-  EXPECT_NEAR(rate, static_cast<double>(bytes) * 8 / 1300, bytes * 8 / 1300 * 0.5);
-  platform::sleep_ms(1300);  // silence: the last value stays
+  EXPECT_EQ(rate, static_cast<int>(bytes * 8 / 1040));
+  clock.advance(1300);  // silence: the last value stays
+  platform::sleep_ms(20);
   EXPECT_EQ(m->m_nBitRate.load(), rate);
+  // The first frame after it closes a window that spans the silence.
+  ASSERT_TRUE(send_frame(pair.device.get(), frames()[27]));
+  for (int k = 0; k < 400 && m->FramesPushed() < 28; ++k) platform::sleep_ms(5);
+  EXPECT_EQ(m->m_nBitRate.load(), static_cast<int>(frames()[27].bytes.size() * 8 / 1300));
   EXPECT_TRUE(m->HasDecoder());
   EXPECT_FALSE(m->Ended());
 }
