@@ -168,8 +168,6 @@ void CDecoder::Run() {
       m_bWaitKey = false;
     }
     if (m_nLostFrameProc == 1 && !passes_loss_rule(*h, m_nLastFrameNo, m_bRecovering)) continue;
-    const int fps = h->fps();
-    if (fps >= 1 && fps <= 25) m_nFps = fps;
     if (!Play264_InputData(m_nPlayPort, frame.data(), static_cast<DWORD>(frame.size()))) Stop();
     ++m_nPlayed;
     m_nLastFrameNo = h->number;

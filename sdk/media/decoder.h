@@ -83,7 +83,6 @@ class CDecoder final : public CThreadTemplate {
   bool m_bWaitKey = true;
   std::uint32_t m_nLastFrameNo = 0;
   bool m_bRecovering = false;
-  int m_nFps = 15;
   int m_nLostFrameProc = 1;
   HWND m_hWnd;
   int m_nPlayPort;

@@ -130,8 +130,7 @@ TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
   // decoder), as hex text to the session URL; nothing travels over P2P.
   if (tcp()) {
     EXPECT_EQ(PtzControl(handle_, ch(), 21, 0x20, 0, 0, 0), 1);
-    ASSERT_TRUE(wait_log(
-        log(), [](const auto& l) { return !l.ptz().empty(); }, 3000));
+    ASSERT_TRUE(log().wait_until([](const auto& l) { return !l.ptz().empty(); }, 3000));
     const auto ptz = log().ptz().front();
     EXPECT_EQ(ptz.key, key());
     EXPECT_EQ(ptz.body, "command: ptz-control\r\nchan: " + std::to_string(ch()) +
@@ -154,8 +153,8 @@ TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
   EXPECT_EQ(_GetBitRate(handle_, ch()), 0);
   EXPECT_EQ(GetConnectType(handle_, ch(), kind, sizeof kind), 0);
   if (tcp()) {
-    EXPECT_TRUE(wait_log(
-        log(), [&](const auto& l) { return l.stats(key()).teardowns >= 1; }, 2000));
+    EXPECT_TRUE(
+        log().wait_until([&](const auto& l) { return l.stats(key()).teardowns >= 1; }, 2000));
   } else {
     EXPECT_EQ(velmo::p2p_count(), 0u);  // the punched path was released
   }

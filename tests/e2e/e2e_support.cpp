@@ -109,25 +109,6 @@ bool wait_pictures(platform::HeadlessWindow& w, std::size_t count, int timeout_m
   return w.wait_until([&](const auto& s) { return s.pictures >= count; }, timeout_ms);
 }
 
-bool wait_log(const orvsim::DeviceLog& log,
-              const std::function<bool(const orvsim::DeviceLog&)>& done, int timeout_ms) {
-  const auto end = platform::tick_ms64() + static_cast<std::uint64_t>(timeout_ms);
-  for (;;) {
-    if (done(log)) return true;
-    const auto now = platform::tick_ms64();
-    if (now >= end) return false;
-    // Returns at the log's next change or at the end, without looking.
-    bool first = true;
-    log.wait_until(
-        [&first](const orvsim::DeviceLog&) {
-          const bool changed = !first;
-          first = false;
-          return changed;
-        },
-        static_cast<int>(end - now));
-  }
-}
-
 std::size_t count_requests(const orvsim::DeviceLog& log, const orvsim::ChannelKey& key,
                            std::string_view method) {
   std::size_t n = 0;

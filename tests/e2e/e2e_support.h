@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,12 +64,6 @@ std::size_t count_messages(platform::HeadlessWindow& w, WPARAM wparam);
 bool wait_message(platform::HeadlessWindow& w, WPARAM wparam, std::size_t count, int timeout_ms);
 bool wait_pictures(platform::HeadlessWindow& w, std::size_t count, int timeout_ms);
 
-// Waits until done(log) holds. DeviceLog::wait_until checks its condition
-// once more under its own lock when the time is up, where a condition that
-// reads the log through its accessors would block for good; here the
-// condition only ever runs outside that lock.
-bool wait_log(const orvsim::DeviceLog& log,
-              const std::function<bool(const orvsim::DeviceLog&)>& done, int timeout_ms);
 // Requests with this method the device of `key` received.
 std::size_t count_requests(const orvsim::DeviceLog& log, const orvsim::ChannelKey& key,
                            std::string_view method);

@@ -59,8 +59,7 @@ TEST_P(E2eLive, DamagedFramesKeepThePictureAndWholeRecords) {
   }
   for (const auto fault : faults) {
     sim_->devices().inject(kI2c, ch(), fault);
-    ASSERT_TRUE(wait_log(
-        log(), [&](const auto& l) { return carried_out(l, key(), fault); }, 5000))
+    ASSERT_TRUE(log().wait_until([&](const auto& l) { return carried_out(l, key(), fault); }, 5000))
         << orvsim::media_fault_name(fault) << " was not carried out";
     const std::size_t shown = play().picture_count();
     EXPECT_TRUE(wait_pictures(play(), shown + 5, 8000))
@@ -105,8 +104,7 @@ TEST_F(E2e, EveryTypeAtOnceThroughDrops) {
   for (int c : channels) ASSERT_TRUE(wait_pictures(play(c), 1, kFirstPictureMs)) << c;
 
   for (int c : channels) EXPECT_EQ(PtzControl(handle_, c, 21, 0x20, 0, 0, 0), c == kP2p ? 0 : 1);
-  ASSERT_TRUE(wait_log(
-      log(), [](const auto& l) { return l.ptz().size() >= 3; }, 3000));
+  ASSERT_TRUE(log().wait_until([](const auto& l) { return l.ptz().size() >= 3; }, 3000));
   for (const auto& p : log().ptz()) {
     EXPECT_EQ(p.ptz.chan, p.key.channel) << p.body;
     EXPECT_NE(p.key.channel, kP2p);
@@ -129,8 +127,7 @@ TEST_F(E2e, EveryTypeAtOnceThroughDrops) {
       sim_->devices().inject(kI2c, c,
                              c == kP2p ? MediaFault::slice_missing : drops[(round + c) % 2]);
     // Each TCP channel restarts with a new PLAY.
-    ASSERT_TRUE(wait_log(
-        log(),
+    ASSERT_TRUE(log().wait_until(
         [&](const auto& l) {
           for (int c : channels) {
             const auto s = l.stats(key(c));

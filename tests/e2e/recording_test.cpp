@@ -33,8 +33,8 @@ TEST_F(E2e, RecordPathWaitsForTheFirstSessionAndEndsWithAReplacedOne) {
   EXPECT_TRUE(wait_file(path, 1, 5000)) << "nothing recorded";
   sim_->devices().inject(kI2c, kDirect, orvsim::MediaFault::close_control);
   ASSERT_TRUE(wait_message(notify(kDirect), NOTIFY_SESSION_LOST, 1, 10000));
-  ASSERT_TRUE(wait_log(
-      log(), [&](const auto& l) { return l.stats(key(kDirect)).plays >= 2; }, 10000));
+  ASSERT_TRUE(
+      log().wait_until([&](const auto& l) { return l.stats(key(kDirect)).plays >= 2; }, 10000));
   EXPECT_TRUE(record_file(channel(kDirect)).empty());
   EXPECT_EQ(StopRealPlay(handle_, kDirect), 1);
 }
@@ -56,8 +56,8 @@ TEST_F(E2e, RecordingWhileTheChannelReconnects) {
     sim_->devices().inject(kI2c, kDirect, orvsim::MediaFault::close_control);
     ASSERT_TRUE(wait_message(notify(kDirect), NOTIFY_SESSION_LOST, lost, 10000)) << lost;
     const int plays = static_cast<int>(lost) + 1;
-    ASSERT_TRUE(wait_log(
-        log(), [&](const auto& l) { return l.stats(key(kDirect)).plays >= plays; }, 10000))
+    ASSERT_TRUE(log().wait_until(
+        [&](const auto& l) { return l.stats(key(kDirect)).plays >= plays; }, 10000))
         << lost;
   }
   recorder.request_stop();

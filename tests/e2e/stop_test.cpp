@@ -117,8 +117,8 @@ TEST_F(E2e, SecondRealPlayTakesANewPort) {
 TEST_F(E2e, PlayAgainWhileTheSessionStartsItsStream) {
   for (int round = 1; round <= 3; ++round) {
     ASSERT_GE(RealPlay(handle_, kDirect, play_hwnd(kDirect)), 0);
-    ASSERT_TRUE(wait_log(
-        log(), [&](const auto& l) { return l.stats(key(kDirect)).plays >= round; }, 10000))
+    ASSERT_TRUE(log().wait_until(
+        [&](const auto& l) { return l.stats(key(kDirect)).plays >= round; }, 10000))
         << round;
   }
   EXPECT_TRUE(wait_pictures(play(kDirect), play(kDirect).picture_count() + 10, 10000));
