@@ -22,6 +22,7 @@
 #include "demo_workdir.h"
 #include "model/user_dialogs.h"
 #include "model/users.h"
+#include "screens_util.h"
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/about_dialog.h"
@@ -34,40 +35,11 @@ namespace fs = std::filesystem;
 namespace {
 
 using client_test::pump_until;
-
-// Message boxes would stop an unattended run: they are printed instead.
-class PrintingSink : public model::MessageSink {
- public:
-  model::Answer show(std::u16string_view text, std::u16string_view, model::Buttons) override {
-    std::printf("message: %s\n", QString::fromUtf16(text.data(), text.size()).toUtf8().data());
-    return model::Answer::kOk;
-  }
-};
-
-bool save(QWidget& w, const fs::path& out, const char* name) {
-  QCoreApplication::processEvents();
-  const fs::path file = out / name;
-  const bool ok = w.grab().save(QString::fromStdString(file.string()), "PNG");
-  std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
-  return ok;
-}
-
-// The whole screen: popup menus are windows of their own.
-bool save_screen(const fs::path& out, const char* name) {
-  QCoreApplication::processEvents();
-  const fs::path file = out / name;
-  const bool ok = QGuiApplication::primaryScreen()->grabWindow(0).save(
-      QString::fromStdString(file.string()), "PNG");
-  std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
-  return ok;
-}
-
-void double_click(QWidget* w) {
-  const QPointF at(5, 5);
-  QMouseEvent e(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
+using screens::double_click;
+using screens::fresh_folder;
+using screens::PrintingSink;
+using screens::save;
+using screens::save_screen;
 
 // Previews the play list at page size n and waits for video in every pane
 // that started.
@@ -90,14 +62,6 @@ bool preview_live(ui::CTavimorDlg& desk, int n) {
   if (!live) std::printf("not every pane of %d showed video in time\n", n);
   pump_until([] { return false; }, 1000);
   return live;
-}
-
-fs::path fresh_folder(const fs::path& base, const char* name) {
-  const fs::path p = base / name;
-  std::error_code ec;
-  fs::remove_all(p, ec);
-  fs::create_directories(p);
-  return p;
 }
 
 }  // namespace
@@ -184,6 +148,22 @@ int main(int argc, char** argv) {
       failures += !save(splash, out, "splash.png");
       splash.hide();
       failures += !save(*app.MainWindow(), out, "main-idle.png");
+    } else {
+      ++failures;
+    }
+  }
+  {
+    // The settings windows on a client whose demo devices are logged in.
+    const fs::path dir = fresh_folder(work, "settings");
+    demo::write_demo_workdir(*fleet.fleet, demo_options, dir);
+    AppOptions o;
+    o.working_folder = dir;
+    CTavimorApp app(o, &sink);
+    if (app.InitInstance()) {
+      const screens::Context c{out, sink, app, sim};
+      failures += screens::remote_config(c);
+      failures += screens::local_settings(c);
+      failures += screens::users(c);
     } else {
       ++failures;
     }

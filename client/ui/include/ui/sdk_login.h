@@ -1,7 +1,8 @@
-// The model's device login bound to the SDK's exports.
+// The model's device login and configuration commands bound to the SDK's exports.
 #pragma once
 
 #include "model/client_state.h"
+#include "model/remote_config.h"
 
 namespace ui {
 
@@ -13,5 +14,7 @@ class SdkDeviceLogin : public model::DeviceLogin {
   int last_error() override;
   long log_out(long handle) override;
 };
+
+class SdkDeviceConfig : public model::DeviceConfig {};
 
 }  // namespace ui
