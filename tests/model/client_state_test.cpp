@@ -275,6 +275,18 @@ TEST_F(ModelServerTable, PlayListEditingMovesAndGuards) {
   EXPECT_FALSE(editor.move_up(0));
   EXPECT_FALSE(editor.move_down(3));
   EXPECT_EQ(editor.items(), (std::vector<int>{0, 2, 105, 3}));
+  // A server added or deleted meanwhile: the edited list survives the new trees.
+  put_server(2, u"c", 2);
+  editor.refresh();
+  ASSERT_EQ(editor.devices().size(), 3u);
+  EXPECT_EQ(editor.devices()[1].channels.size(), 5u);
+  EXPECT_EQ(editor.items(), (std::vector<int>{0, 2, 105, 3}));
+  ASSERT_TRUE(editor.add_channel(2, 1));
+  ASSERT_TRUE(delete_server(*state, 1, false, sdk, messages));
+  editor.server_deleted(1);
+  EXPECT_EQ(editor.items(), (std::vector<int>{0, 2, 3, 101}));
+  ASSERT_EQ(editor.devices().size(), 2u);
+  EXPECT_EQ(editor.devices()[1].channels.size(), 1u);
   state->user.rights = 0x4007;
   messages.clear();
   EXPECT_FALSE(editor.move_down(0));

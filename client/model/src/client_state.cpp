@@ -398,17 +398,43 @@ std::vector<TreeServer> device_tree(const ServerTable& table) {
 
 PlayListEditor::PlayListEditor(ClientState& state, MessageSink& messages)
     : state_(state), messages_(messages) {
+  {
+    std::lock_guard lock(state_.table_mutex);
+    items_ = listed_ids_locked(state_.servers);
+  }
+  fill_devices();
+}
+
+// Every channel that is not an item of the edited list goes under its server.
+void PlayListEditor::fill_devices() {
   std::lock_guard lock(state_.table_mutex);
   const ServerTable& t = state_.servers;
+  devices_.clear();
   for (int i = 0; i < kMaxServers && t.servers[i].used(); ++i) {
     TreeServer node{t.servers[i].name, i, {}};
     for (int k = 0; k < kChannelsPerServer; ++k) {
       const ChannelRecord& c = t.servers[i].channels[k];
-      if (c.channel_index >= 0 && !in_play_list(c)) node.channels.push_back({c.name, k});
+      if (c.channel_index >= 0 &&
+          std::find(items_.begin(), items_.end(), i * 100 + k) == items_.end())
+        node.channels.push_back({c.name, k});
     }
     devices_.push_back(std::move(node));
   }
-  items_ = listed_ids_locked(t);
+}
+
+void PlayListEditor::refresh() {
+  {
+    std::lock_guard lock(state_.table_mutex);
+    std::erase_if(items_, [&](int id) { return !valid_id(state_.servers, id); });
+  }
+  fill_devices();
+}
+
+void PlayListEditor::server_deleted(int index) {
+  std::erase_if(items_, [&](int id) { return id / 100 == index; });
+  for (int& id : items_)
+    if (id / 100 > index) id -= 100;
+  refresh();
 }
 
 std::u16string PlayListEditor::item_text(int id) const {

@@ -29,6 +29,7 @@
 #include "ui/about_dialog.h"
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
+#include "ui/system_config.h"
 #include "velmosdk.h"
 #include "vidrane/vidrane.h"
 
@@ -255,6 +256,7 @@ void CTavimorDlg::build_controls() {
   for (const auto& c : kCommands) {
     auto* b = make_button(commands_, c.id, text(c.caption));
     if (c.right) connect(b, &QPushButton::clicked, this, [this, r = c.right] { guard(r); });
+    if (c.id == 1089) connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnSystemConfig);
   }
   auto* layout_label = new CColorStatic(commands_);
   layout_label->setObjectName(QStringLiteral("layoutLabel"));
@@ -479,6 +481,32 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
   start_timer(kBitRateTimer, 1000);
 
   if (close_splash) close_splash();
+  FillDeviceTree();
+}
+
+void CTavimorDlg::OnSystemConfig() {
+  CSystemConfig dialog(
+      state_, messages_, sdk_, *device_,
+      [this](int pane) {
+        return pane >= 0 && pane < model::kPanes &&
+               panes_[static_cast<std::size_t>(pane)]->Playing();
+      },
+      this);
+  dialog.exec();
+  ApplySystemConfig(dialog.HardwareChange());
+}
+
+void CTavimorDlg::ApplySystemConfig(int hardware_change) {
+  if (hardware_change == 1) {
+    apply_layout(desk_.page_size, 0);
+    SelectPane(0);
+  }
+  if (state_.settings.time_sync == 1) {
+    if (!TimerActive(kTimeSyncTimer)) start_timer(kTimeSyncTimer, 1000);
+  } else {
+    stop_timer(kTimeSyncTimer);
+  }
+  model::choose_recording_drive(state_.drives, state_.settings, *space_);
   FillDeviceTree();
 }
 

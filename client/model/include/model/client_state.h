@@ -175,10 +175,15 @@ class PlayListEditor {
   bool move_down(std::size_t item);
   // "确定": rebuilds the play list and writes the channel file.
   bool confirm();
+  // The trees again after a server was added: the listed items stay as edited.
+  void refresh();
+  // After delete_server(index): its items go, the later servers' move down.
+  void server_deleted(int index);
 
  private:
   bool may_edit();
   ChannelRecord* channel(int id);
+  void fill_devices();
 
   ClientState& state_;
   MessageSink& messages_;

@@ -26,6 +26,7 @@
 #include "platform/event.h"
 #include "platform/thread.h"
 #include "ui/output_pane.h"
+#include "ui/sdk_login.h"
 
 class QComboBox;
 class QMenu;
@@ -99,6 +100,13 @@ class CTavimorDlg : public QDialog {
   // end): every view stops, every device logs out, the desk closes.
   void ExitNow();
   void OnAbout();
+  // "系统配置": the system settings window, then its results applied.
+  void OnSystemConfig();
+  // After the system settings window: the hardware-decoding change (1 on),
+  // the time-sync timer, the recording drive and the device tree.
+  void ApplySystemConfig(int hardware_change);
+  // The device configuration commands the settings window uses (tests fake them).
+  void SetDeviceConfig(model::DeviceConfig* device) { device_ = device; }
   void SelectLayout(int page_size);
   void SelectPane(int pane);
   // Ends cycling, sound, every pane's view and recording (any state). The
@@ -191,6 +199,8 @@ class CTavimorDlg : public QDialog {
   model::ClientState& state_;
   model::MessageSink& messages_;
   model::DeviceLogin& sdk_;
+  SdkDeviceConfig sdk_device_;
+  model::DeviceConfig* device_ = &sdk_device_;
   model::DeskState desk_;
   model::ReloginWorker relogin_;
   // The stored servers are logging in: the re-login waits for them.
