@@ -63,6 +63,8 @@ rm -rf "$work"
 cycle=10
 "$bin/brevanta_demo" "$fleet" 127.0.0.1 "$http_port" "$work" --cycle "$cycle"
 echo "== brevanta in $work (four panes, cycling every $cycle s once 预览 is pressed)"
+echo "   coach-5 is not stored yet: add it with 系统配置 > 监控点设置 > 增加服务器, 序列号"
+echo "   100000000005, 电话号码 13800000005, 鉴权IP 127.0.0.1, 鉴权端口 $http_port, 密码 555555"
 
 display_works() {
   [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1 && return 0

@@ -56,6 +56,10 @@ bool write_demo_workdir(const orvsim::Fleet& fleet, const DemoOptions& o,
   int position = 0;
   for (const orvsim::SimDevice& d : fleet.devices) {
     if (index >= model::kMaxServers) break;
+    // Left for the operator to add by hand.
+    if (auto stored = d.settings.find("stored");
+        stored != d.settings.end() && stored->second == "no")
+      continue;
     auto name = d.settings.find("name");
     const std::string password = d.password == "-" ? std::string() : d.password;
     add_server(table, index++, u16(name != d.settings.end() ? name->second : d.i2c), u16(d.i2c),

@@ -19,7 +19,8 @@ struct DemoOptions {
 };
 
 // Writes "ChannelCfg.dat" and "User.cfg" (and "ClientCfg.dat" for cycle play)
-// into folder (created if missing); false with a line on stderr when a file
+// into folder (created if missing); devices with the setting "stored no" are
+// left out. False with a line on stderr when a file
 // cannot be written.
 bool write_demo_workdir(const orvsim::Fleet& fleet, const DemoOptions& options,
                         const std::filesystem::path& folder);
