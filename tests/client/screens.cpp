@@ -161,6 +161,7 @@ int main(int argc, char** argv) {
     CTavimorApp app(o, &sink);
     if (app.InitInstance()) {
       const screens::Context c{out, sink, app, sim};
+      failures += screens::system_config(c);
       failures += screens::remote_config(c);
       failures += screens::local_settings(c);
       failures += screens::users(c);

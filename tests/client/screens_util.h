@@ -77,9 +77,13 @@ struct Context {
 };
 
 // Each family of windows writes its pictures; the result is the number of failures.
-int remote_config(const Context& c);   // remote-config.png
-int local_settings(const Context& c);  // record-plan.png
-int users(
-    const Context& c);  // add-user.png, edit-rights.png, admin-password.png, password-change.png
+// settings-devices.png, settings-local.png, settings-users.png
+int system_config(const Context& c);
+// remote-config.png
+int remote_config(const Context& c);
+// record-plan.png
+int local_settings(const Context& c);
+// add-user.png, edit-rights.png, admin-password.png, password-change.png
+int users(const Context& c);
 
 }  // namespace screens
