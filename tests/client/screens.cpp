@@ -161,10 +161,10 @@ int main(int argc, char** argv) {
     CTavimorApp app(o, &sink);
     if (app.InitInstance()) {
       const screens::Context c{out, sink, app, sim};
-      failures += screens::system_config(c);
       failures += screens::remote_config(c);
       failures += screens::local_settings(c);
       failures += screens::users(c);
+      failures += screens::system_config(c);
     } else {
       ++failures;
     }

@@ -2,6 +2,7 @@
 
 #include "client_test_util.h"
 #include "controls/bitmap_tree.h"
+#include "model/users.h"
 #include "screens_util.h"
 #include "tavimor_app.h"
 #include "ui/sdk_login.h"
@@ -12,6 +13,9 @@ namespace screens {
 
 int system_config(const Context& c) {
   int failures = 0;
+  // The demo starts without a login; the user page shows an administrator.
+  const model::UserFiles files(c.app.State().working_folder);
+  if (!files.has_admin()) files.write_admin({u"admin", u"admin123"});
   ui::SdkDeviceLogin sdk;
   ui::SdkDeviceConfig device;
   ui::CSystemConfig dialog(

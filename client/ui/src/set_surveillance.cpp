@@ -32,8 +32,11 @@ CSetSurveillance::CSetSurveillance(model::ClientState& state, model::DeviceLogin
     dialog.exec();
   };
 
+  // Enter in the settings window presses none of the page's buttons.
   auto button = [this](const char16_t* caption, const char* name) {
-    return make_dialog_button(this, qs(caption), name);
+    QPushButton* b = make_dialog_button(this, qs(caption), name);
+    b->setAutoDefault(false);
+    return b;
   };
 
   servers_ = new QTreeWidget(this);
