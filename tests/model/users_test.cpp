@@ -256,6 +256,8 @@ TEST_F(ModelUserStore, EditRightsKeepsUntouchedBitsAndOnlyRightsField) {
   EXPECT_EQ(after.substr(0, 120), before.substr(0, 120));
   EXPECT_EQ(files.read_user(u"amy")->rights, 0x4007 | 0x10000000);
   EXPECT_FALSE(dialogs.edit_rights(u"", 0xFF));
+  EXPECT_EQ(messages.texts(), std::vector<std::u16string>{u"请选择您要操作的对象"});
+  EXPECT_EQ(read_file(files.user_path(u"amy")).substr(120), after.substr(120));
 }
 
 TEST_F(ModelUserStore, UserPageCommandsNeedTheAdministrator) {

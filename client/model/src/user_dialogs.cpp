@@ -228,8 +228,12 @@ std::optional<UserRightsView> UserDialogs::select_user_for_edit(std::u16string_v
 }
 
 bool UserDialogs::edit_rights(std::u16string_view selected, std::uint32_t checked) {
-  // Nothing selected: nothing is written.
-  if (selected.empty() || !files_.read_user(selected)) return false;
+  if (selected.empty()) {
+    messages_.info(u"请选择您要操作的对象");
+    return false;
+  }
+  // A damaged file was shown as nothing and stays as it is.
+  if (!files_.read_user(selected)) return false;
   return files_.write_user_rights(selected, assemble_rights(checked));
 }
 
