@@ -141,6 +141,41 @@ TEST_F(ModelSettingsPage, ChecksInOrder) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "ClientCfg.dat"));
 }
 
+TEST_F(ModelSettingsPage, RangesShareOneMessage) {
+  struct Case {
+    std::int32_t ClientSettings::*field;
+    int low, high;
+  };
+  for (const Case& c : {Case{&ClientSettings::alarm_duration, 0, 1000000},
+                        Case{&ClientSettings::switch_time, 1, 100000},
+                        Case{&ClientSettings::occlusion_time, 1, 100000},
+                        Case{&ClientSettings::pre_record_time, 10, 1800}}) {
+    const std::u16string message =
+        u"请输入一个介于" + u16_number(c.low) + u"和" + u16_number(c.high) + u"之间的整数。";
+    for (int value : {c.low - 1, c.high + 1}) {
+      form = default_settings(2);
+      form.*c.field = value;
+      EXPECT_FALSE(store().stored) << value;
+      EXPECT_EQ(messages.texts(), std::vector<std::u16string>{message}) << value;
+    }
+    for (int value : {c.low, c.high}) {
+      form = default_settings(2);
+      form.*c.field = value;
+      EXPECT_TRUE(store().stored) << value;
+      EXPECT_EQ(stored.*c.field, value);
+    }
+  }
+  // The pack time has its own message; a short cycle time is raised instead.
+  form = default_settings(2);
+  form.pack_minutes = 61;
+  EXPECT_FALSE(store().stored);
+  EXPECT_EQ(messages.texts(), std::vector<std::u16string>{u"非法的文件打包时间!"});
+  form.pack_minutes = 1;
+  form.cycle_time = -7;
+  EXPECT_TRUE(store().stored);
+  EXPECT_EQ(stored.cycle_time, 5);
+}
+
 TEST_F(ModelSettingsPage, StoreClampsCycleMakesFoldersAndWritesFile) {
   stored.plan[1][0] = PlanSegment{8, 0, 9, 0, 800, 900};
   form.cycle_time = 3;
@@ -170,6 +205,18 @@ TEST(ModelPaths, LetteredTextsMapToDriveRoots) {
   EXPECT_EQ(path_from_text(u"d:\\a\\..\\b", drives, "/w"), "/r/d/a/b");
   EXPECT_EQ(path_from_text(u"E:\\x", drives, "/w"), "/w/x");
   EXPECT_EQ(path_from_text(u"/var/log", drives, "/w"), "/var/log");
+}
+
+TEST(ModelPaths, ChosenPathsTakeTheDeepestDriveLetter) {
+  std::vector<platform::Drive> drives{{'C', "/"}, {'D', "/r/d/"}};
+  EXPECT_EQ(text_from_path("/r/d/图片/a", drives), u"D:\\图片\\a");
+  EXPECT_EQ(text_from_path("/r/d", drives), u"D:\\");
+  EXPECT_EQ(text_from_path("/r/dd/x/", drives), u"C:\\r\\dd\\x");
+  EXPECT_EQ(text_from_path("/r/d/x/../y", drives), u"D:\\y");
+  EXPECT_EQ(text_from_path("/r/d/a\\b", drives), u"/r/d/a\\b");  // would read back as a/b
+  EXPECT_EQ(text_from_path("/var/log", {{'D', "/r/d"}}), u"/var/log");
+  for (const char* p : {"/r/d/图片/a", "/r/dd/x"})
+    EXPECT_EQ(path_from_text(text_from_path(p, drives), drives, "/w"), p);
 }
 
 TEST(ModelTimeSync, DueAtTheStoredSecondOnly) {

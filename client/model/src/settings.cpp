@@ -50,4 +50,42 @@ std::filesystem::path path_from_text(std::u16string_view text,
   return out;
 }
 
+std::u16string text_from_path(const std::filesystem::path& path,
+                              const std::vector<platform::Drive>& drives) {
+  // "a/b/" names the same folder as "a/b".
+  const auto trimmed = [](const std::filesystem::path& p) {
+    std::filesystem::path n = p.lexically_normal();
+    return !n.has_filename() && n != n.root_path() ? n.parent_path() : n;
+  };
+  const std::filesystem::path target = trimmed(path);
+  const platform::Drive* best = nullptr;
+  std::filesystem::path best_rest;
+  std::size_t best_depth = 0;
+  for (const auto& d : drives) {
+    const std::filesystem::path root = trimmed(d.root);
+    const std::filesystem::path rest = target.lexically_relative(root);
+    if (rest.empty() || *rest.begin() == "..") continue;
+    const auto depth = static_cast<std::size_t>(std::distance(root.begin(), root.end()));
+    if (!best || depth > best_depth) {
+      best = &d;
+      best_rest = rest;
+      best_depth = depth;
+    }
+  }
+  const std::u16string native = platform::u16_from_utf8(path.string());
+  if (!best) return native;
+  std::u16string text{static_cast<char16_t>(best->letter), u':', u'\\'};
+  bool first = true;
+  for (const auto& part : best_rest) {
+    const std::u16string name = platform::u16_from_utf8(part.string());
+    if (name == u"." || name.empty()) continue;
+    // Such a name would read back as two folders.
+    if (name.find(u'\\') != std::u16string::npos) return native;
+    if (!first) text += u'\\';
+    text += name;
+    first = false;
+  }
+  return text;
+}
+
 }  // namespace model

@@ -81,5 +81,9 @@ ClientSettings default_settings(int drive_count);
 std::filesystem::path path_from_text(std::u16string_view text,
                                      const std::vector<platform::Drive>& drives,
                                      const std::filesystem::path& fallback_root);
+// The other way, for a folder or file the operator chose: "X:\a\b" when it lies
+// under a drive root (the deepest one), else the native path.
+std::u16string text_from_path(const std::filesystem::path& path,
+                              const std::vector<platform::Drive>& drives);
 
 }  // namespace model
