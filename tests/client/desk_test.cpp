@@ -29,7 +29,9 @@
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/login_dialogs.h"
+#include "ui/message_box.h"
 #include "velmosdk.h"
+#include "wav_test_util.h"
 
 namespace {
 
@@ -507,6 +509,22 @@ TEST_F(ClientDeskLive, ExceptionMessagesLogStopAndLight) {
   const long east = desk.Pane(0)->LoginHandle();
   ASSERT_GE(east, 0);
   desk.SetAlarmSlot(5, east);
+  // The lit light sounds the alarm file.
+  struct CountingSound : ui::SoundDevice {
+    explicit CountingSound(std::size_t& n) : played(n) {}
+    bool open(int) override { return true; }
+    void close() override {}
+    std::size_t write(std::span<const std::int16_t> s) override {
+      return played += s.size(), s.size();
+    }
+    std::size_t& played;
+  };
+  std::size_t played = 0;
+  desk.SetAlarmSound(std::make_unique<ui::AlarmSound>(std::make_unique<CountingSound>(played)));
+  const fs::path wav = dir_.path() / "alarm.wav";
+  model_test::write_file(wav, model_test::pcm16_wav(1, 8000, std::vector<std::int16_t>(800, 7)));
+  app->State().settings.alarm_sound = 1;
+  app->State().settings.alarm_sound_file = ui::u16(QString::fromStdString(wav.string()));
   PostMessage(desk.Hwnd(), WM_USER + 1, 12345, east);
   PostMessage(desk.Hwnd(), WM_USER + 1, 32770, east);
   PostMessage(desk.Hwnd(), WM_USER + 1, 32771, east);
@@ -516,6 +534,7 @@ TEST_F(ClientDeskLive, ExceptionMessagesLogStopAndLight) {
   EXPECT_EQ(events[1].text, u"网络预览时网络异常!!!");
   EXPECT_EQ(desk.findChild<CLedIndicator*>(QStringLiteral("1047"))->GetState(),
             CLedIndicator::State::On);
+  EXPECT_TRUE(pump_until([&] { return played == 800; }, 5000)) << played;
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(desk.Pane(i)->PlayHandle() >= 0, desk.Pane(i)->LoginHandle() != east) << i;
 }

@@ -1032,9 +1032,16 @@ void CTavimorDlg::OnException(unsigned code, long login_handle) {
     for (CMyOutput* p : panes_)
       if (p->PlayHandle() >= 0 && p->LoginHandle() == login_handle) p->StopLive();
   } else if (code == 32770) {
+    bool lit = false;
     for (std::size_t i = 0; i < alarm_slots_.size(); ++i)
-      if (alarm_slots_[i] >= 0 && alarm_slots_[i] == login_handle)
+      if (alarm_slots_[i] >= 0 && alarm_slots_[i] == login_handle) {
         alarm_lights_[i]->SetState(CLedIndicator::State::On);
+        lit = true;
+      }
+    if (lit && state_.settings.alarm_sound) {
+      if (!alarm_sound_) alarm_sound_ = std::make_unique<AlarmSound>();
+      alarm_sound_->PlayAlarm(state_);
+    }
   }
 }
 

@@ -25,6 +25,7 @@
 #include "model/time_source.h"
 #include "platform/event.h"
 #include "platform/thread.h"
+#include "ui/alarm_sound.h"
 #include "ui/output_pane.h"
 #include "ui/sdk_login.h"
 
@@ -85,6 +86,9 @@ class CTavimorDlg : public QDialog {
   // exception (code, login handle).
   HWND Hwnd() const { return window_->hwnd(); }
   void OnException(unsigned code, long login_handle);
+  // What sounds when an alarm light goes on (made at the first alarm unless
+  // a test gives one).
+  void SetAlarmSound(std::unique_ptr<AlarmSound> sound) { alarm_sound_ = std::move(sound); }
   // The alarm slot of a pane's light belongs to a login handle (-1: none).
   void SetAlarmSlot(int slot, long login_handle);
   // A double click on a device-tree item.
@@ -207,6 +211,7 @@ class CTavimorDlg : public QDialog {
   bool starting_logins_ = false;
   std::unique_ptr<QtWindow> window_;
   std::array<long, model::kPanes> alarm_slots_{};
+  std::unique_ptr<AlarmSound> alarm_sound_;
   bool exiting_ = false;
   int pane_pause_ms_ = kPaneStartPauseMs;
   bool bit_rate_on_ = true;
