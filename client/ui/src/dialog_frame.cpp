@@ -26,17 +26,23 @@ QPushButton* make_dialog_button(QWidget* parent, const QString& text, const char
   return button;
 }
 
-DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,
-                            QSize minimum) {
-  DialogButtons b{make_dialog_button(dialog, QStringLiteral("确定"), "ok"),
+DialogButtons make_button_row(QDialog* dialog, const QString& ok_text, const QString& cancel_text,
+                              QHBoxLayout*& row) {
+  DialogButtons b{make_dialog_button(dialog, ok_text, "ok"),
                   make_dialog_button(dialog, cancel_text, "cancel")};
   b.ok->setDefault(true);
   QObject::connect(b.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(b.ok);
+  row->addWidget(b.cancel);
+  return b;
+}
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(b.ok);
-  buttons->addWidget(b.cancel);
+DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,
+                            QSize minimum) {
+  QHBoxLayout* buttons = nullptr;
+  const DialogButtons b = make_button_row(dialog, QStringLiteral("确定"), cancel_text, buttons);
 
   auto* outer = new QVBoxLayout(dialog);
   outer->setContentsMargins(24, 20, 24, 16);

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QSize>
 #include <QString>
@@ -17,6 +18,9 @@ struct DialogButtons {
   QPushButton* ok;
   QPushButton* cancel;  // rejects the dialog
 };
+// The right-aligned OK/cancel row under a dialog's body; OK is the default button.
+DialogButtons make_button_row(QDialog* dialog, const QString& ok_text, const QString& cancel_text,
+                              QHBoxLayout*& row);
 // Lays out the form above the buttons and fixes the size, never smaller than
 // the content (fonts differ between desktops) nor than minimum.
 DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,

@@ -50,15 +50,8 @@ std::u16string selected_text(const QListWidget* list) {
 // The body above a right-aligned OK/cancel row, fixed at its content's size.
 DialogButtons finish(QDialog* dialog, QLayout* body, const QString& ok_text,
                      const QString& cancel_text) {
-  DialogButtons b{make_dialog_button(dialog, ok_text, "ok"),
-                  make_dialog_button(dialog, cancel_text, "cancel")};
-  b.ok->setDefault(true);
-  QObject::connect(b.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(b.ok);
-  buttons->addWidget(b.cancel);
+  QHBoxLayout* buttons = nullptr;
+  const DialogButtons b = make_button_row(dialog, ok_text, cancel_text, buttons);
 
   auto* outer = new QVBoxLayout(dialog);
   outer->setContentsMargins(24, 20, 24, 16);
