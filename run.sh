@@ -72,6 +72,10 @@ display_works() {
 }
 
 if display_works; then
+  # What the client asks the simulator (settings, PTZ, passwords) scrolls by here.
+  echo "== requests the simulator serves"
+  tail -n 0 -f "$log" &
+  pids+=("$!")
   "$bin/brevanta" --workdir "$work" --layout 4
   exit 0
 fi

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -142,6 +143,9 @@ void CSetSurveillance::paintEvent(QPaintEvent* e) {
 }
 
 void CSetSurveillance::fill_trees() {
+  // A move keeps both trees where the operator scrolled them.
+  const int device_scroll = devices_->verticalScrollBar()->value();
+  const int list_scroll = list_->verticalScrollBar()->value();
   devices_->DeleteAllItems();
   for (const model::TreeServer& s : editor_->devices()) {
     QTreeWidgetItem* root = devices_->AddItem(nullptr, qs(s.name), 0, s.server);
@@ -151,6 +155,8 @@ void CSetSurveillance::fill_trees() {
   devices_->expandAll();
   list_->DeleteAllItems();
   for (int id : editor_->items()) list_->AddItem(nullptr, qs(editor_->item_text(id)), 1, id);
+  devices_->verticalScrollBar()->setValue(device_scroll);
+  list_->verticalScrollBar()->setValue(list_scroll);
 }
 
 int CSetSurveillance::selected_server() const {
