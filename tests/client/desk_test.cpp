@@ -169,6 +169,19 @@ TEST_F(ClientDesk, FlagZeroStartsWithoutLoginAndLogsTheStoredServersIn) {
   EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("east"));
   EXPECT_EQ(tree->topLevelItem(0)->childCount(), 6);
   EXPECT_EQ(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("通道1"));
+
+  // "系统配置" runs the settings window; what it stored applies afterwards.
+  QString caption;
+  on_modal([&](QWidget* w) {
+    caption = w->windowTitle();
+    app->State().settings.time_sync = 1;
+    app->State().servers.servers[0].name = u"east-2";
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  desk.findChild<QPushButton*>(QStringLiteral("1089"))->click();
+  EXPECT_EQ(caption, QStringLiteral("系统设置"));
+  EXPECT_TRUE(desk.TimerActive(ui::CTavimorDlg::kTimeSyncTimer));
+  EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("east-2"));
 }
 
 TEST_F(ClientDesk, ExitAsksRefusesWithoutTheRightAndIgnoresEnterAndEscape) {
