@@ -164,6 +164,8 @@ int main(int argc, char** argv) {
       failures += screens::remote_config(c);
       failures += screens::local_settings(c);
       failures += screens::users(c);
+      failures += screens::playback(c);
+      failures += screens::event_log(c);
       failures += screens::system_config(c);
     } else {
       ++failures;
