@@ -550,6 +550,29 @@ TEST_F(ClientDeskLive, ExceptionMessagesLogStopAndLight) {
   EXPECT_TRUE(pump_until([&] { return played == 800; }, 5000)) << played;
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(desk.Pane(i)->PlayHandle() >= 0, desk.Pane(i)->LoginHandle() != east) << i;
+
+  // "事件日志" lists the two events, "保存日志" writes them into the log folder and
+  // empties the list; afterwards the lit light is back to normal.
+  int rows_before = -1, rows_after = -1;
+  on_modal([&](QWidget* w) {
+    auto* list = w->findChild<QTreeWidget*>(QStringLiteral("List1"));
+    rows_before = list->topLevelItemCount();
+    w->findChild<QPushButton*>(QStringLiteral("save"))->click();
+    rows_after = list->topLevelItemCount();
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  desk.findChild<QPushButton*>(QStringLiteral("1021"))->click();
+  EXPECT_EQ(rows_before, 2);
+  EXPECT_EQ(rows_after, 0);
+  EXPECT_EQ(app->State().events.count(), 0);
+  const fs::path log_folder = model::path_from_text(app->State().settings.log_folder,
+                                                    app->State().drives.drives, dir_.path());
+  int files = 0;
+  for (const auto& f : fs::directory_iterator(log_folder))
+    files += f.path().filename().string().rfind("EventFile_", 0) == 0;
+  EXPECT_EQ(files, 1);
+  EXPECT_EQ(desk.findChild<CLedIndicator*>(QStringLiteral("1047"))->GetState(),
+            CLedIndicator::State::Normal);
 }
 
 // A directly dialled device drops its sessions: the pane says it reconnects

@@ -17,11 +17,14 @@
 #include <random>
 #include <string>
 
+#include <stdlib.h>
+
 #include "client_test_util.h"
 #include "controls/skin.h"
 #include "demo_workdir.h"
 #include "model/user_dialogs.h"
 #include "model/users.h"
+#include "platform/drives.h"
 #include "screens_util.h"
 #include "simulator.h"
 #include "tavimor_app.h"
@@ -76,6 +79,11 @@ int main(int argc, char** argv) {
   const fs::path out = argv[2];
   fs::create_directories(out);
   const fs::path work = out / "work";
+  // The client's drives ("C:\", "D:\") are scratch folders of the run.
+  fs::create_directories(work / "drive-c");
+  fs::create_directories(work / "drive-d");
+  ::setenv(platform::kDrivesEnv,
+           ((work / "drive-c").string() + ":" + (work / "drive-d").string()).c_str(), 1);
   int failures = 0;
   PrintingSink sink;
 

@@ -27,8 +27,10 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "ui/about_dialog.h"
+#include "ui/event_log_window.h"
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
+#include "ui/playback.h"
 #include "ui/system_config.h"
 #include "velmosdk.h"
 #include "vidrane/vidrane.h"
@@ -255,8 +257,14 @@ void CTavimorDlg::build_controls() {
                                               {1080, u"布防/撤防", 0}}};
   for (const auto& c : kCommands) {
     auto* b = make_button(commands_, c.id, text(c.caption));
-    if (c.right) connect(b, &QPushButton::clicked, this, [this, r = c.right] { guard(r); });
-    if (c.id == 1089) connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnSystemConfig);
+    if (c.id == 1085)
+      connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnPlayBack);
+    else if (c.id == 1021)
+      connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnEventLog);
+    else if (c.id == 1089)
+      connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnSystemConfig);
+    else if (c.right)
+      connect(b, &QPushButton::clicked, this, [this, r = c.right] { guard(r); });
   }
   auto* layout_label = new CColorStatic(commands_);
   layout_label->setObjectName(QStringLiteral("layoutLabel"));
@@ -482,6 +490,23 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
 
   if (close_splash) close_splash();
   FillDeviceTree();
+}
+
+void CTavimorDlg::OnPlayBack() {
+  CPlayBack dialog(state_, messages_, this);
+  dialog.exec();
+}
+
+void CTavimorDlg::OnEventLog() {
+  if (!guard(model::rights::kEventLog)) return;
+  if (state_.settings.alarm_sound && alarm_sound_) alarm_sound_->Stop();
+  {
+    CEventLog dialog(state_, messages_, *clock_, this);
+    dialog.exec();
+  }
+  for (std::size_t i = 0; i < alarm_slots_.size(); ++i)
+    alarm_lights_[i]->SetState(alarm_slots_[i] >= 0 ? CLedIndicator::State::Normal
+                                                    : CLedIndicator::State::Off);
 }
 
 void CTavimorDlg::OnSystemConfig() {

@@ -104,6 +104,11 @@ class CTavimorDlg : public QDialog {
   // end): every view stops, every device logs out, the desk closes.
   void ExitNow();
   void OnAbout();
+  // "视频回放": the playback window.
+  void OnPlayBack();
+  // "事件日志": the alarm sound stops, the event log window runs, then the
+  // alarm lights reset (in use: normal, else off).
+  void OnEventLog();
   // "系统配置": the system settings window, then its results applied.
   void OnSystemConfig();
   // After the system settings window: the hardware-decoding change (1 on),
