@@ -59,12 +59,17 @@ fi
 # the play list, no login at start.
 work=$top/build/demo-workdir
 rm -rf "$work"
+# The demo's drives C:\ and D:\ (recordings, snapshots, clips, event logs) are
+# folders of the demo, not the machine's disks.
+mkdir -p "$work/drive-c" "$work/drive-d"
+export BREVANTA_DRIVES=$work/drive-c:$work/drive-d
 # Four panes over the fleet's eight channels, a new page every 10 s.
 cycle=10
 "$bin/brevanta_demo" "$fleet" 127.0.0.1 "$http_port" "$work" --cycle "$cycle"
 echo "== brevanta in $work (four panes, cycling every $cycle s once 预览 is pressed)"
 echo "   coach-5 is not stored yet: add it with 系统配置 > 监控点设置 > 增加服务器, 序列号"
 echo "   100000000005, 电话号码 13800000005, 鉴权IP 127.0.0.1, 鉴权端口 $http_port, 密码 555555"
+echo "   drives: C:\\ is $work/drive-c, D:\\ is $work/drive-d"
 
 display_works() {
   [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && xdpyinfo >/dev/null 2>&1 && return 0
