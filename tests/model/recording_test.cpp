@@ -337,3 +337,113 @@ TEST_F(ModelRecordingDrives, SearchUsesWriteTimeForOtherNames) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].start, rows[0].end);
 }
+
+TEST_F(ModelRecordingDrives, SearchReportsProgressAndEndsEarlyWhenCancelled) {
+  add_drives({'C'});
+  auto folder = dir.path() / "C" / "H264record" / "2026-03-02";
+  std::filesystem::create_directories(folder);
+  for (int s = 0; s < 5; ++s)
+    write_file(folder / platform::utf8_from_u16(
+                            record_file_name(u"860001", 1, at(2026, 3, 2, 9, 0, s, 1))),
+               "x");
+  SearchRequest req{u"860001", -1, at(2026, 3, 2, 0, 0, 0, 1), at(2026, 3, 2, 23, 59, 59, 1)};
+  std::atomic<bool> cancel{false};
+  std::vector<std::size_t> counts;
+  auto rows = search_recordings(req, drives, settings, &cancel, [&](std::size_t n) {
+    counts.push_back(n);
+    if (n == 2) cancel = true;
+  });
+  ASSERT_EQ(rows.size(), 2u);  // the rows found before the cancel
+  EXPECT_EQ(rows[1].path.filename(), "860001_01_20260302_090001.264");
+  EXPECT_EQ(counts, (std::vector<std::size_t>{1, 2}));
+  cancel = false;
+  EXPECT_EQ(search_recordings(req, drives, settings, &cancel).size(), 5u);
+  // The checks before the walk.
+  EXPECT_EQ(begin_search(req, true, -1, messages), SearchStart::kSearch);
+  EXPECT_EQ(begin_search(req, false, -1, messages), SearchStart::kNoServer);
+  EXPECT_EQ(begin_search(req, true, 0, messages), SearchStart::kNothing);
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{u"请选择ORV!", u"对不起,您无权限进行这项操作"}));
+}
+
+TEST(ModelPlayback, TransportStatesEnableTheControls) {
+  struct Case {
+    Transport state;
+    bool index_ready, clipping;
+    const char* enabled;  // play stop slow fast snapshot back forward sound progress volume clip
+    const char16_t* play_tip;
+  };
+  const Case cases[] = {
+      {Transport::kInitial, true, false, "000000000000", u"播放"},
+      {Transport::kStopped, true, false, "100000000000", u"播放"},
+      {Transport::kPlaying, false, false, "111110111110", u"暂停"},
+      {Transport::kPlaying, true, true, "111111111101", u"暂停"},
+      {Transport::kPaused, true, false, "111111111110", u"开始播放"},
+      {Transport::kSingleStep, true, false, "111111111110", u"开始播放"},
+  };
+  for (const Case& c : cases) {
+    const auto t = transport_controls(c.state, false, c.index_ready, c.clipping);
+    std::string got;
+    for (bool b : {t.play, t.stop, t.slow, t.fast, t.snapshot, t.frame_back, t.frame_forward,
+                   t.sound, t.progress, t.volume, t.clip_start, t.clip_end})
+      got += b ? '1' : '0';
+    EXPECT_EQ(got, c.enabled) << static_cast<int>(c.state);
+    EXPECT_EQ(t.play_tip, c.play_tip) << static_cast<int>(c.state);
+  }
+  EXPECT_EQ(transport_controls(Transport::kPlaying, true, true, false).sound_tip, u"关闭声音");
+  EXPECT_EQ(transport_controls(Transport::kPlaying, false, true, false).sound_tip, u"开启声音");
+
+  // Snapshots during playback are named after the record file.
+  auto n = playback_snapshot_naming(u"dev_7_03_20260302_101530.264", -1);
+  EXPECT_EQ(n.key, u"dev_7");
+  EXPECT_EQ(n.channel, 3);
+  n = playback_snapshot_naming(u"copied_file.264", -1);
+  EXPECT_EQ(n.key, u"copied");
+  EXPECT_EQ(n.channel, 0);
+  EXPECT_EQ(playback_snapshot_naming(u"copied.264", 4).channel, 4);
+}
+
+TEST(ModelPlayback, DeletionAsksReportsEachFailureAndGoesOn) {
+  std::vector<FileRow> rows(4);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].path = "f" + std::to_string(i);
+    rows[i].name = u"X:\\f" + u16_number(static_cast<long long>(i));
+  }
+  std::vector<std::string> removed;
+  auto remove = [&](const std::filesystem::path& p) {
+    removed.push_back(p.string());
+    return p != "f1" && p != "f2";
+  };
+  Recorder messages;
+  EXPECT_EQ(delete_listed_files(rows, -1, messages, remove), (std::vector<std::size_t>{3, 0}));
+  EXPECT_EQ(removed, (std::vector<std::string>{"f3", "f2", "f1", "f0"}));
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{u"确定删除所有文件吗?", u"不能删除文件:X:\\f2!",
+                                         u"不能删除文件:X:\\f1!"}));
+  EXPECT_EQ(messages.shown[0].caption, u"警告");
+
+  removed.clear();
+  messages.clear();
+  messages.answers = {Answer::kCancel};
+  EXPECT_TRUE(delete_listed_files(rows, -1, messages, remove).empty());
+  EXPECT_TRUE(delete_listed_files({}, -1, messages, remove).empty());  // nothing to ask
+  EXPECT_TRUE(delete_listed_files(rows, 0x4007, messages, remove).empty());
+  EXPECT_FALSE(delete_listed_file(&rows[0], 0x4007, messages, remove));
+  EXPECT_FALSE(delete_listed_file(nullptr, -1, messages, remove));
+  EXPECT_TRUE(removed.empty());
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{u"确定删除所有文件吗?", u"对不起,您无权限进行这项操作",
+                                         u"对不起,您无权限进行这项操作"}));
+
+  messages.clear();
+  EXPECT_TRUE(delete_listed_file(&rows[3], -1, messages, remove));
+  EXPECT_FALSE(delete_listed_file(&rows[1], -1, messages, remove));
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{u"确定删除此文件吗?", u"确定删除此文件吗?",
+                                         u"不能删除文件:X:\\f1!"}));
+  // A file already gone counts as deleted; a folder with content does not.
+  TempDir dir;
+  EXPECT_TRUE(remove_listed_file(dir.path() / "absent.264"));
+  std::filesystem::create_directories(dir.path() / "full.264" / "x");
+  EXPECT_FALSE(remove_listed_file(dir.path() / "full.264"));
+}

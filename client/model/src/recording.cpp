@@ -260,8 +260,11 @@ std::u16string snapshot_file_name(std::u16string_view key, int channel, const Lo
 }
 
 std::vector<FileRow> search_recordings(const SearchRequest& req, const RecordingDrives& d,
-                                       const ClientSettings& settings) {
+                                       const ClientSettings& settings,
+                                       const std::atomic<bool>* cancel,
+                                       const std::function<void(std::size_t)>& progress) {
   std::vector<FileRow> rows;
+  auto cancelled = [cancel] { return cancel && cancel->load(); };
   int first = 0, last = -1;
   if (!drive_range(d, settings, first, last)) return rows;
   std::string prefix = platform::utf8_from_u16(record_key(req.key)) + "_";
@@ -270,10 +273,12 @@ std::vector<FileRow> search_recordings(const SearchRequest& req, const Recording
     std::snprintf(ch, sizeof ch, "%02d", req.channel);
     prefix += ch;
   }
-  for (int i = first; i <= last; ++i) {
+  for (int i = first; i <= last && !cancelled(); ++i) {
     const auto top = d.drives[static_cast<std::size_t>(i)].root / kRecordFolderName;
     for (const auto& day : sorted_entries(top, true)) {
+      if (cancelled()) break;
       for (const auto& file : sorted_entries(day, false)) {
+        if (cancelled()) break;
         const std::string name = file.filename().string();
         if (name.size() < prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
             name.compare(name.size() - 4, 4, ".264") != 0)
@@ -291,6 +296,7 @@ std::vector<FileRow> search_recordings(const SearchRequest& req, const Recording
         row.start = list_time(began);
         row.end = list_time(*written);
         rows.push_back(std::move(row));
+        if (progress) progress(rows.size());
       }
     }
   }
@@ -302,15 +308,86 @@ std::optional<std::vector<FileRow>> run_search(const SearchRequest& request, boo
                                                const RecordingDrives& drives,
                                                const ClientSettings& settings,
                                                MessageSink& messages) {
-  if (!check_right(rights_word, rights::kLocalPlayback, messages)) return std::nullopt;
-  if (request.end < request.start) return std::nullopt;
-  if (!server_chosen) {
-    messages.info(u"请选择ORV!");
-    return std::vector<FileRow>{};
+  switch (begin_search(request, server_chosen, rights_word, messages)) {
+    case SearchStart::kNothing:
+      return std::nullopt;
+    case SearchStart::kNoServer:
+      return std::vector<FileRow>{};
+    case SearchStart::kSearch:
+      break;
   }
   auto rows = search_recordings(request, drives, settings);
-  messages.info(u"文件查找结束!");
+  messages.info(kSearchDone);
   return rows;
+}
+
+SearchStart begin_search(const SearchRequest& request, bool server_chosen, std::int32_t rights_word,
+                         MessageSink& messages) {
+  if (!check_right(rights_word, rights::kLocalPlayback, messages)) return SearchStart::kNothing;
+  if (request.end < request.start) return SearchStart::kNothing;
+  if (!server_chosen) {
+    messages.info(u"请选择ORV!");
+    return SearchStart::kNoServer;
+  }
+  return SearchStart::kSearch;
+}
+
+TransportControls transport_controls(Transport state, bool sound_on, bool index_ready,
+                                     bool clipping) {
+  TransportControls c;
+  c.sound_tip = sound_on ? u"关闭声音" : u"开启声音";
+  c.play_tip = u"播放";
+  if (state == Transport::kInitial) return c;
+  c.play = true;
+  if (state == Transport::kStopped) return c;
+  c.play_tip = state == Transport::kPlaying ? u"暂停" : u"开始播放";
+  c.stop = c.slow = c.fast = c.snapshot = c.frame_forward = c.sound = true;
+  c.progress = c.volume = true;
+  c.frame_back = index_ready;
+  c.clip_start = !clipping;
+  c.clip_end = clipping;
+  return c;
+}
+
+SnapshotNaming playback_snapshot_naming(std::u16string_view file_name, int searched_channel) {
+  if (auto parts = parse_record_file_name(file_name)) return {parts->key, parts->channel};
+  const auto bar = file_name.find(u'_');
+  return {std::u16string(file_name.substr(0, bar)), std::max(searched_channel, 0)};
+}
+
+bool remove_listed_file(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+  return !ec;
+}
+
+namespace {
+
+bool delete_one(const FileRow& row, MessageSink& messages, const FileRemover& remove) {
+  if (remove ? remove(row.path) : remove_listed_file(row.path)) return true;
+  messages.info(u"不能删除文件:" + row.name + u"!");
+  return false;
+}
+
+}  // namespace
+
+bool delete_listed_file(const FileRow* row, std::int32_t rights_word, MessageSink& messages,
+                        const FileRemover& remove) {
+  if (!check_right(rights_word, rights::kLocalPlayback, messages)) return false;
+  if (!row || row->name.empty() || row->path.empty()) return false;
+  if (!messages.confirm(u"确定删除此文件吗?", u"警告")) return false;
+  return delete_one(*row, messages, remove);
+}
+
+std::vector<std::size_t> delete_listed_files(const std::vector<FileRow>& rows,
+                                             std::int32_t rights_word, MessageSink& messages,
+                                             const FileRemover& remove) {
+  std::vector<std::size_t> deleted;
+  if (!check_right(rights_word, rights::kLocalPlayback, messages)) return deleted;
+  if (rows.empty() || !messages.confirm(u"确定删除所有文件吗?", u"警告")) return deleted;
+  for (std::size_t i = rows.size(); i-- > 0;)
+    if (delete_one(rows[i], messages, remove)) deleted.push_back(i);
+  return deleted;
 }
 
 std::u16string playback_status(int current_frame, int total_frames, int played, int length) {

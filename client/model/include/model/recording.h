@@ -3,10 +3,14 @@
 // recorded files and the playback arithmetic.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/event_log.h"
@@ -126,9 +130,23 @@ struct SearchRequest {
 // drive: day folders in name order, files in name order, those whose start time
 // lies within [start, end]. A file's start time is the one its name carries
 // (the time its recording began), else its last-write time; its end time is
-// the last-write time.
+// the last-write time. A set cancel flag ends the walk before the next entry
+// with the rows found so far; progress gets the number found after each row.
 std::vector<FileRow> search_recordings(const SearchRequest& request, const RecordingDrives& drives,
-                                       const ClientSettings& settings);
+                                       const ClientSettings& settings,
+                                       const std::atomic<bool>* cancel = nullptr,
+                                       const std::function<void(std::size_t found)>& progress = {});
+
+inline constexpr std::u16string_view kSearchDone = u"文件查找结束!";
+
+// The checks of "查找" before any file is read.
+enum class SearchStart {
+  kNothing,   // the list stays: no right (after its message), or start later than end
+  kNoServer,  // the list is cleared after "请选择ORV!"
+  kSearch,    // the list is cleared and the drives are searched
+};
+SearchStart begin_search(const SearchRequest& request, bool server_chosen, std::int32_t rights_word,
+                         MessageSink& messages);
 
 // "查找": nullopt when nothing happens (start later than end, list untouched).
 std::optional<std::vector<FileRow>> run_search(const SearchRequest& request, bool server_chosen,
@@ -136,6 +154,61 @@ std::optional<std::vector<FileRow>> run_search(const SearchRequest& request, boo
                                                const RecordingDrives& drives,
                                                const ClientSettings& settings,
                                                MessageSink& messages);
+
+// ---- the file page's transport ----
+
+enum class Transport { kInitial, kStopped, kPlaying, kPaused, kSingleStep };
+
+// What the page's controls allow in a state, and the two changing tool tips.
+struct TransportControls {
+  bool play = false;  // the play/pause button
+  bool stop = false;
+  bool slow = false;
+  bool fast = false;
+  bool snapshot = false;
+  bool frame_back = false;
+  bool frame_forward = false;
+  bool sound = false;
+  bool progress = false;  // the progress slider
+  bool volume = false;
+  bool clip_start = false;  // "保存"
+  bool clip_end = false;    // "停止保存"
+  std::u16string_view play_tip;
+  std::u16string_view sound_tip;
+};
+// index_ready: the file's frame index is complete (frame back needs it);
+// clipping: "保存" took a start frame that "停止保存" has not used yet.
+TransportControls transport_controls(Transport state, bool sound_on, bool index_ready,
+                                     bool clipping);
+
+// The prefix and channel a playback snapshot is named with: those the record
+// file's name carries; for another name, its part before the first "_" and the
+// searched channel (0 when all were searched).
+struct SnapshotNaming {
+  std::u16string key;
+  int channel = 0;
+};
+SnapshotNaming playback_snapshot_naming(std::u16string_view file_name, int searched_channel);
+
+inline constexpr std::u16string_view kClipFolder = u"c:\\H264_MyClip";
+inline constexpr std::u16string_view kClipExists = u"该文件已存在，是否覆盖原来的文件?";
+inline constexpr std::u16string_view kEmptyFile = u"文件大小为0!";
+inline constexpr std::u16string_view kChooseFile = u"请选择要播放的文件!";
+
+// Deletes one listed file; true when it is gone (a file already missing counts).
+using FileRemover = std::function<bool(const std::filesystem::path&)>;
+bool remove_listed_file(const std::filesystem::path& file);
+// "删除": row is the selected one (null: none). Needs right 0x100 and the
+// operator's "确定删除此文件吗?"; a failure shows "不能删除文件:%s!". True when the
+// file was deleted and its row goes. remove defaults to remove_listed_file.
+bool delete_listed_file(const FileRow* row, std::int32_t rights_word, MessageSink& messages,
+                        const FileRemover& remove = {});
+// "全部删除": every row's file, the last row first, after "确定删除所有文件吗?"; each
+// failure is shown and the loop goes on. The indexes of the rows deleted, in
+// that order (last first), so erasing them one by one keeps the rest valid.
+std::vector<std::size_t> delete_listed_files(const std::vector<FileRow>& rows,
+                                             std::int32_t rights_word, MessageSink& messages,
+                                             const FileRemover& remove = {});
 
 // Playback: "%d/%d  %02d:%02d:%02d/%02d:%02d:%02d".
 std::u16string playback_status(int current_frame, int total_frames, int played_seconds,
