@@ -1,5 +1,6 @@
 #include "ui/event_log_window.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -19,8 +20,10 @@ CEventLog::CEventLog(model::ClientState& state, model::MessageSink& messages, mo
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("事件内容")});
-  // The time column fits its text whatever the font; the text takes the rest.
-  list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  // The time column fits a time text whatever the font, also while the list is
+  // empty; the event text takes the rest.
+  list_->setColumnWidth(
+      0, list_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 24);
   list_->header()->setStretchLastSection(true);
   list_->setMinimumSize(760, 420);
 
