@@ -32,14 +32,6 @@ W* conceal(W* widget, const char* name, bool enabled) {
   return widget;
 }
 
-// Port fields are typed as text; anything but a number counts as 0 so the
-// model's port check refuses it.
-int read_int(const QLineEdit* edit) {
-  bool ok = false;
-  const int value = edit->text().trimmed().toInt(&ok);
-  return ok ? value : 0;
-}
-
 // Holds the wait cursor while the login blocks, and gives the normal one back
 // before a message box appears so the operator can answer it.
 class BusyCursorSink : public model::MessageSink {

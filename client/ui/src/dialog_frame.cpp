@@ -9,6 +9,12 @@
 
 namespace ui {
 
+int read_int(const QLineEdit* edit) {
+  bool ok = false;
+  const int value = edit->text().trimmed().toInt(&ok);
+  return ok ? value : 0;
+}
+
 QFormLayout* make_form() {
   auto* form = new QFormLayout;
   form->setRowWrapPolicy(QFormLayout::DontWrapRows);
@@ -20,8 +26,7 @@ QFormLayout* make_form() {
 }
 
 QPushButton* make_dialog_button(QWidget* parent, const QString& text, const char* name) {
-  auto* button = new CBMPButton(text, parent);
-  button->setObjectName(QString::fromLatin1(name));
+  auto* button = named(new CBMPButton(text, parent), name);
   button->setMinimumWidth(80);
   return button;
 }

@@ -5,11 +5,22 @@
 #include <QDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSize>
 #include <QString>
 
 namespace ui {
+
+// The widget with its objectName (tests and the screens program find widgets by name).
+template <typename W>
+W* named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+// A number typed as text; anything else counts as 0, so the model's checks refuse it.
+int read_int(const QLineEdit* edit);
 
 QFormLayout* make_form();
 QPushButton* make_dialog_button(QWidget* parent, const QString& text, const char* name);

@@ -52,12 +52,6 @@ QLineEdit* make_password(QWidget* parent, const char* name) {
   return edit;
 }
 
-int read_int(const QLineEdit* edit) {
-  bool ok = false;
-  const int value = edit->text().trimmed().toInt(&ok);
-  return ok ? value : 0;
-}
-
 // Label/field pairs, `columns` pairs to a row.
 class FieldGrid {
  public:

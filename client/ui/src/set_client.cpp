@@ -27,15 +27,11 @@ namespace ui {
 namespace {
 
 QCheckBox* make_check(QWidget* parent, const QString& text, const char* name) {
-  auto* box = new QCheckBox(text, parent);
-  box->setObjectName(QString::fromLatin1(name));
-  return box;
+  return named(new QCheckBox(text, parent), name);
 }
 
 QRadioButton* make_radio(QWidget* parent, const QString& text, const char* name) {
-  auto* radio = new QRadioButton(text, parent);
-  radio->setObjectName(QString::fromLatin1(name));
-  return radio;
+  return named(new QRadioButton(text, parent), name);
 }
 
 QLineEdit* make_path(QWidget* parent, const char* name) {
