@@ -174,6 +174,8 @@ int main(int argc, char** argv) {
       failures += screens::users(c);
       failures += screens::playback(c);
       failures += screens::event_log(c);
+      failures += screens::preset_ptz(c);
+      failures += screens::talkback(c);
       failures += screens::system_config(c);
     } else {
       ++failures;

@@ -89,5 +89,9 @@ int users(const Context& c);
 int playback(const Context& c);
 // event-log.png
 int event_log(const Context& c);
+// preset-ptz.png
+int preset_ptz(const Context& c);
+// talkback.png
+int talkback(const Context& c);
 
 }  // namespace screens
