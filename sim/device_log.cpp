@@ -84,7 +84,55 @@ void DeviceLog::add_request(RtspLogEntry entry) {
   changed();
 }
 
+namespace {
+
+// A Pelco-D frame in words, so a person watching the simulator sees what the
+// camera was told; other protocols show their bytes only.
+std::string describe_ptz(const std::vector<std::uint8_t>& b) {
+  if (b.size() != 7 || b[0] != 0xFF) return {};
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < 6; ++i) sum += b[i];
+  if ((sum & 0xFF) != b[6]) return "bad check byte";
+  const std::string camera = "camera " + std::to_string(b[1]) + ": ";
+  if (b[2] == 0) {
+    switch (b[3]) {
+      case 0x03:
+        return camera + "set preset " + std::to_string(b[5]);
+      case 0x05:
+        return camera + "clear preset " + std::to_string(b[5]);
+      case 0x07:
+        return camera + "go to preset " + std::to_string(b[5]);
+      case 0x00:
+        return camera + "stop";
+      case 0x08:
+        return camera + "up, speed " + std::to_string(b[5]);
+      case 0x10:
+        return camera + "down, speed " + std::to_string(b[5]);
+      case 0x04:
+        return camera + "left, speed " + std::to_string(b[4]);
+      case 0x02:
+        return camera + "right, speed " + std::to_string(b[4]);
+      case 0x20:
+        return camera + "zoom in";
+      case 0x40:
+        return camera + "zoom out";
+      case 0x80:
+        return camera + "focus far";
+      default:
+        break;
+    }
+  }
+  return camera + "command " + std::to_string(b[2]) + "/" + std::to_string(b[3]);
+}
+
+}  // namespace
+
 void DeviceLog::add_ptz(PtzLogEntry entry) {
+  if (entry.ptz.valid) {
+    const std::string words = describe_ptz(entry.ptz.bytes);
+    tell("device " + entry.key.text() + " ptz " + entry.ptz.content +
+         (words.empty() ? std::string() : " (" + words + ")"));
+  }
   {
     std::lock_guard lock(m_);
     push_bounded(ptz_, std::move(entry));
