@@ -1,9 +1,12 @@
 #include "control_plane.h"
 
 #include <charconv>
+#include <cmath>
 #include <sstream>
 
+#include "device_log.h"
 #include "platform/text.h"
+#include "voice/voice.h"
 #include "xml_writer.h"
 
 namespace orvsim {
@@ -42,7 +45,83 @@ HttpReply device_error(std::string_view what, std::string_view error) {
   return {200, xml.finish()};
 }
 
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The value of n hex digits at text[at], or -1.
+long hex_at(std::string_view text, std::size_t at, std::size_t n) {
+  if (at + n > text.size()) return -1;
+  long v = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const int d = hex_digit(text[at + i]);
+    if (d < 0) return -1;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+// Root mean square level of the samples, whole dBFS; nullopt for silence.
+std::optional<int> level_dbfs(const std::vector<std::int16_t>& samples) {
+  double sum = 0;
+  for (std::int16_t v : samples) sum += double(v) * v;
+  if (samples.empty() || sum == 0) return std::nullopt;
+  const double rms = std::sqrt(sum / double(samples.size()));
+  return static_cast<int>(std::lround(20 * std::log10(rms / 32768.0)));
+}
+
 }  // namespace
+
+AudioValue decode_audio_value(std::string_view data_buf, std::string_view buflen) {
+  AudioValue out;
+  std::u16string units;
+  std::string run;  // CP936 text not yet read
+  auto flush = [&] {
+    if (run.empty()) return;
+    const std::u16string text = platform::u16_from_cp936(run);
+    if (platform::cp936_from_u16(text) != run) out.bad = true;
+    units += text;
+    run.clear();
+  };
+  for (std::size_t i = 0; i < data_buf.size();) {
+    if (data_buf[i] != '%') {
+      run += data_buf[i++];
+      continue;
+    }
+    if (i + 1 < data_buf.size() && data_buf[i + 1] == 'u') {
+      if (const long unit = hex_at(data_buf, i + 2, 4); unit >= 0) {
+        flush();
+        units += static_cast<char16_t>(unit);
+        i += 6;
+        continue;
+      }
+    } else if (const long byte = hex_at(data_buf, i + 1, 2); byte >= 0) {
+      run += static_cast<char>(byte);
+      i += 3;
+      continue;
+    }
+    out.bad = true;
+    run += data_buf[i++];
+  }
+  flush();
+  for (char16_t u : units) {
+    out.bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
+  const auto length = number(buflen);
+  if (!length || *length < 0) {
+    out.bad = true;
+    return out;
+  }
+  const auto need = static_cast<std::size_t>(*length);
+  // ceil(buflen / 2) units; an odd block's last unit is padded with a zero byte.
+  if (units.size() != (need + 1) / 2 || (need % 2 == 1 && out.bytes.back() != 0)) out.bad = true;
+  if (out.bytes.size() > need) out.bytes.resize(need);
+  return out;
+}
 
 DeviceSettings settings_from_fleet(const SimDevice& device) {
   DeviceSettings s;
@@ -70,8 +149,10 @@ DeviceSettings settings_from_fleet(const SimDevice& device) {
   return s;
 }
 
-void ControlPlane::install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports) {
+void ControlPlane::install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports,
+                           DeviceLog* log) {
   p2p_ports_ = std::move(p2p_ports);
+  log_ = log;
   for (const char* path : {"/realtime", "/connect"}) {
     // A request without listen-port is not a negotiation (the P2P data request
     // shares "/realtime"): it goes to the handler registered before.
@@ -104,7 +185,55 @@ void ControlPlane::set_error(const std::string& i2c, std::string error) {
 
 std::vector<AudioBlock> ControlPlane::audio_blocks() const {
   std::lock_guard lock(m_);
-  return audio_;
+  return {audio_.begin(), audio_.end()};
+}
+
+std::vector<std::int16_t> ControlPlane::voice_samples(const std::string& i2c) const {
+  std::lock_guard lock(m_);
+  std::vector<std::int16_t> out;
+  for (const AudioBlock& b : audio_)
+    if (b.i2c == i2c) out.insert(out.end(), b.samples.begin(), b.samples.end());
+  return out;
+}
+
+std::uint64_t ControlPlane::voice_sample_count(const std::string& i2c) const {
+  std::lock_guard lock(m_);
+  auto it = voice_.find(i2c);
+  return it == voice_.end() ? 0 : it->second.samples;
+}
+
+void ControlPlane::decode_voice(AudioBlock& block) {
+  VoiceDecoder& dec = voice_[block.i2c];
+  if (dec.state.empty()) {
+    dec.state.assign(VOICE_STATE_SIZE, 0);
+    VOICE_DecReset(dec.state.data(), VOICE_G726_16);
+  }
+  const std::vector<std::uint8_t>& b = block.bytes;
+  std::size_t at = 0;
+  bool whole = !b.empty();
+  while (at < b.size()) {
+    if (b.size() - at < VOICE_FRAME_HEADER_SIZE || (b[at] | (b[at + 1] << 8)) != VOICE_FRAME_KIND ||
+        b[at + 3] != 0) {
+      whole = false;
+      break;
+    }
+    const std::size_t size = VOICE_FRAME_HEADER_SIZE + 2u * b[at + 2];
+    if (b.size() - at < size) {
+      whole = false;
+      break;
+    }
+    std::int16_t pcm[VOICE_MAX_DECODED_SAMPLES];
+    std::uint16_t count = 0;
+    if (VOICE_DecodeFrame(dec.state.data(), b.data() + at, pcm, &count) != VOICE_OK) {
+      whole = false;
+      break;
+    }
+    block.frames.emplace_back(b.begin() + at, b.begin() + at + size);
+    block.samples.insert(block.samples.end(), pcm, pcm + count);
+    at += size;
+  }
+  block.voice = whole;
+  dec.samples += block.samples.size();
 }
 
 DeviceSettings& ControlPlane::state_for(const SimDevice& device) {
@@ -274,14 +403,25 @@ HttpReply ControlPlane::audio(const HandlerContext& c, const Fleet& fleet) {
   block.tel = c.params.get("tel");
   block.buflen = c.params.get("buflen");
   block.data_buf = c.params.get("data_buf");
-  for (char16_t ch : platform::u16_from_cp936(block.data_buf)) {
-    block.bytes.push_back(static_cast<std::uint8_t>(ch & 0xFF));
-    block.bytes.push_back(static_cast<std::uint8_t>(ch >> 8));
-  }
+  AudioValue value = decode_audio_value(block.data_buf, block.buflen);
+  block.bytes = std::move(value.bytes);
+  block.bad = value.bad;
+  std::string note;
   {
     std::lock_guard lock(m_);
+    decode_voice(block);
+    note = std::to_string(block.frames.size()) + " frame(s), " +
+           std::to_string(block.samples.size()) + " samples";
+    if (auto level = level_dbfs(block.samples))
+      note += ", level " + std::to_string(*level) + " dBFS";
+    else if (!block.samples.empty())
+      note += ", silent";
+    if (!block.voice) note += ", " + std::to_string(block.bytes.size()) + " bytes not voice";
+    if (block.bad) note += ", bad data_buf";
     audio_.push_back(std::move(block));
+    if (audio_.size() > kMaxAudioBlocks) audio_.pop_front();
   }
+  if (log_) log_->note(ChannelKey{device->i2c, 0}, "voice: " + note);
   return ok_reply("audio_data");
 }
 

@@ -14,18 +14,22 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fleet.h"
 #include "handlers.h"
 
 namespace orvsim {
+
+class DeviceLog;
 
 struct Rs485Settings {
   long long baud_rate = 9600;
@@ -51,16 +55,28 @@ struct DeviceSettings {
   std::string error;  // non-empty: configuration replies carry <Error>
 };
 
-// One "audio_data?" request as received.
+// One "audio_data?" request as received. data_buf is read back into 16-bit
+// units ("%uXXXX" one unit, "%XX" one byte, other bytes CP936 text), the
+// units into little-endian bytes, and the block is the first buflen of them;
+// the block is then read as voice frames (G.726-16) back to back.
 struct AudioBlock {
   std::string i2c;
   std::string tel;
-  std::string buflen;    // the key's text
-  std::string data_buf;  // the raw bytes of the value
-  // The value read back into 16-bit little-endian characters, as the device
-  // rebuilds the block from them.
-  std::vector<std::uint8_t> bytes;
+  std::string buflen;               // the key's text
+  std::string data_buf;             // the raw bytes of the value
+  std::vector<std::uint8_t> bytes;  // the block
+  bool bad = false;  // bad escape, bad buflen, or fewer (or more) units than buflen needs
+  std::vector<std::vector<std::uint8_t>> frames;  // the voice frames, header included
+  std::vector<std::int16_t> samples;              // what they decode to
+  bool voice = false;  // the block is whole voice frames that all decoded
 };
+
+// The data_buf value's units and the block they carry (for tests of the wire form).
+struct AudioValue {
+  std::vector<std::uint8_t> bytes;
+  bool bad = false;
+};
+AudioValue decode_audio_value(std::string_view data_buf, std::string_view buflen);
 
 class ControlPlane {
  public:
@@ -70,12 +86,19 @@ class ControlPlane {
   // Registers the handlers; "/realtime" and "/connect" requests that are not
   // negotiations go to the handlers registered before. fleet gives the fleet in force; p2p_ports
   // the simulator's own address responders (the P2P server of "client-monitor-p2p").
-  void install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports);
+  // log, when given, gets a note per audio block for the people watching.
+  void install(HandlerRegistry& handlers, FleetSource fleet, PortsSource p2p_ports,
+               DeviceLog* log = nullptr);
 
   // The settings of a device (from the fleet until changed).
   DeviceSettings settings(const std::string& i2c) const;
   void set_error(const std::string& i2c, std::string error);
-  std::vector<AudioBlock> audio_blocks() const;
+  std::vector<AudioBlock> audio_blocks() const;  // the newest kMaxAudioBlocks
+  // Every voice sample decoded for a device (kept as audio_blocks are), and their count.
+  std::vector<std::int16_t> voice_samples(const std::string& i2c) const;
+  std::uint64_t voice_sample_count(const std::string& i2c) const;
+
+  static constexpr std::size_t kMaxAudioBlocks = 4096;
 
  private:
   DeviceSettings& state_for(const SimDevice& device);  // m_ held
@@ -86,7 +109,15 @@ class ControlPlane {
   PortsSource p2p_ports_;
   mutable std::mutex m_;
   std::map<std::string, DeviceSettings> state_;
-  std::vector<AudioBlock> audio_;
+  struct VoiceDecoder {
+    std::vector<unsigned char> state;  // the codec's record, reset once
+    std::uint64_t samples = 0;
+  };
+  void decode_voice(AudioBlock& block);  // m_ held
+
+  DeviceLog* log_ = nullptr;
+  std::deque<AudioBlock> audio_;
+  std::map<std::string, VoiceDecoder> voice_;  // by i2c: one stream per device
   std::uint32_t next_session_ = 1000;
 };
 

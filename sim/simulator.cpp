@@ -39,7 +39,7 @@ void Simulator::install_handlers() {
   p2p_.install(handlers_, [this] { return fleet(); });
   // After the P2P service: negotiations are ours, its P2P data requests pass on.
   control_.install(
-      handlers_, [this] { return fleet(); }, [this] { return udp_ports(); });
+      handlers_, [this] { return fleet(); }, [this] { return udp_ports(); }, &devices_.log());
   // Last: the devices see every negotiation reply and fill in their ports.
   devices_.install(handlers_, [this] { return fleet(); });
 }

@@ -17,10 +17,10 @@ std::shared_ptr<CMorvic> g_auth;
 }  // namespace
 
 HttpResult http_exchange(CMorvic& conn, const std::wstring& url, const NewConnection* open,
-                         std::int64_t min_length) {
+                         std::int64_t min_length, UrlCheck check) {
   HttpResult r;
   auto parts = split_url(url);
-  if (!parts || !url_text_safe(parts->object)) {
+  if (!parts || (check == UrlCheck::safe_text && !url_text_safe(parts->object))) {
     r.failure = HttpFailure::bad_url;
     return r;
   }
@@ -73,8 +73,8 @@ HttpResult http_exchange(CMorvic& conn, const std::wstring& url, const NewConnec
 }
 
 HttpResult http_request(CMorvic& conn, std::wstring_view server, int port,
-                        std::wstring_view action_query) {
-  return http_exchange(conn, format_url(server, port, action_query), nullptr);
+                        std::wstring_view action_query, UrlCheck check) {
+  return http_exchange(conn, format_url(server, port, action_query), nullptr, 0, check);
 }
 
 void close_http(CMorvic* conn) {

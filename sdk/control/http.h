@@ -40,14 +40,20 @@ struct NewConnection {
   int timeout_s = 20;
 };
 
+// What http_exchange checks in the URL's object before sending it.
+enum class UrlCheck {
+  safe_text,  // refuse controls and blanks (values taken as they are)
+  binary,     // the caller escaped its own values; CMorvic escapes the rest
+};
+
 // Runs one exchange on conn. With open set, a new connection is made first;
 // else the open connection is reused. min_length 1 refuses empty bodies.
 HttpResult http_exchange(CMorvic& conn, const std::wstring& url, const NewConnection* open,
-                         std::int64_t min_length = 0);
+                         std::int64_t min_length = 0, UrlCheck check = UrlCheck::safe_text);
 
 // A request on an open connection: action word directly followed by query.
 HttpResult http_request(CMorvic& conn, std::wstring_view server, int port,
-                        std::wstring_view action_query);
+                        std::wstring_view action_query, UrlCheck check = UrlCheck::safe_text);
 
 void close_http(CMorvic* conn);
 std::shared_ptr<CMorvic> make_http();

@@ -1,6 +1,5 @@
 #include "control/request.h"
 
-#include <array>
 #include <charconv>
 
 #include "platform/text.h"
@@ -104,14 +103,35 @@ std::wstring negotiation_query(const NegotiationQuery& q) {
 }
 
 std::optional<std::wstring> audio_data_chars(std::span<const char> block) {
-  std::array<unsigned char, 1024> buf{};
-  if (block.size() > buf.size() - 1) return std::nullopt;
-  for (std::size_t i = 0; i < block.size(); ++i) buf[i] = static_cast<unsigned char>(block[i]);
+  if (block.size() > kMaxAudioBlock) return std::nullopt;
   std::wstring chars;
-  for (std::size_t i = 0; i + 1 < buf.size(); i += 2) {
-    const wchar_t c = static_cast<wchar_t>(buf[i] | (buf[i + 1] << 8));
-    if (c == 0) break;
-    chars += c;
+  chars.reserve(block.size());
+  for (std::size_t i = 0; i < block.size(); i += 2) {
+    // An odd last byte pairs with the block's terminating zero.
+    const unsigned lo = static_cast<unsigned char>(block[i]);
+    const unsigned hi = i + 1 < block.size() ? static_cast<unsigned char>(block[i + 1]) : 0;
+    const auto c = static_cast<wchar_t>(lo | (hi << 8));
+    // Only these would be read as something else than the value itself: the
+    // request text cannot hold a zero, and the others delimit or escape.
+    switch (c) {
+      case 0:
+        chars += L"%00";
+        break;
+      case L'%':
+        chars += L"%25";
+        break;
+      case L'&':
+        chars += L"%26";
+        break;
+      case L'#':
+        chars += L"%23";
+        break;
+      case L'+':
+        chars += L"%2B";
+        break;
+      default:
+        chars += c;
+    }
   }
   return chars;
 }

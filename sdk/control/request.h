@@ -2,6 +2,7 @@
 // into them. Pure functions on text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -60,9 +61,15 @@ struct NegotiationQuery {
 // The query (without the action word) with its keys in their fixed order.
 std::wstring negotiation_query(const NegotiationQuery& q);
 
-// The characters of the audio "data_buf": the block (at most 1023 bytes) in a
-// zeroed 1024-byte buffer read as 16-bit little-endian characters up to the
-// first zero character. nullopt for a longer block.
+// The largest audio block: it travels in a 1024-byte buffer with its zero.
+inline constexpr std::size_t kMaxAudioBlock = 1023;
+
+// The audio "data_buf" value: every 16-bit little-endian unit of the block
+// (an odd last byte pairs with a zero byte) as one character, where a zero
+// unit becomes "%00" and '%', '&', '#', '+' become "%25", "%26", "%23", "%2B".
+// Any other unit, controls and blanks included, is the character itself;
+// CMorvic escapes what the request line cannot hold. nullopt for a block
+// longer than kMaxAudioBlock.
 std::optional<std::wstring> audio_data_chars(std::span<const char> block);
 
 }  // namespace velmo

@@ -1,8 +1,9 @@
-// The pure framing rules behind CMorvic: response heads and GET requests.
+// The pure framing rules behind CMorvic: response heads, GET requests and their bytes.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "request_text.h"
 #include "response_head.h"
 
 using morvic::find_head_end;
@@ -126,4 +127,25 @@ TEST(MorvicRequest, GetTextIsExactAndRefusesBrokenFraming) {
     EXPECT_FALSE(format_get_request(host, object, 0)) << host << " " << object;
   }
   EXPECT_FALSE(format_get_request("srv", std::string_view("/x\0y", 4), 0));
+}
+
+TEST(MorvicRequest, ObjectTextBecomesRequestLineBytes) {
+  struct Case {
+    std::wstring object;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      // ASCII and the callers' own escapes pass untouched.
+      {L"/query?i2c=1&tel=2%00%25", "/query?i2c=1&tel=2%00%25"},
+      // Chinese text as its CP936 bytes, as before.
+      {L"/a?v=\u4e2d\u6587", "/a?v=\xD6\xD0\xCE\xC4"},
+      // Controls, blank and DEL as upper-case byte escapes.
+      {std::wstring(L"/a?v=") + L'\x01' + L"\r\n\x1F \x7F", "/a?v=%01%0D%0A%1F%20%7F"},
+      // No CP936 round trip: one escape per UTF-16 unit.
+      {L"/a?v=\u0100\uABCD", "/a?v=%u0100%uABCD"},
+      {std::wstring(L"/a?v=") + wchar_t(0xD800) + wchar_t(0xDFFF), "/a?v=%uD800%uDFFF"},
+      {std::wstring(L"/a?v=") + wchar_t(0x1F600), "/a?v=%uD83D%uDE00"},
+      {std::wstring(L"/a?v=") + wchar_t(0x110000), "/a?v=%uFFFD"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(morvic::request_object_bytes(c.object), c.bytes);
 }

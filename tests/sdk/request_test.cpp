@@ -77,16 +77,25 @@ TEST(SdkRequest, NegotiationKeysInOrder) {
   EXPECT_STREQ(resolution_text(1), L"cif");
 }
 
-TEST(SdkRequest, AudioDataCharacters) {
-  // Two zero bytes first: nothing to send.
-  const char empty[] = {0, 0, 'a', 'b'};
-  EXPECT_EQ(audio_data_chars(empty), L"");
-  // A voice frame header: U+0100, U+0028, then a zero pair ends it.
-  const char frame[] = {0x00, 0x01, 0x28, 0x00, 0x00, 0x00, 0x41, 0x00};
-  EXPECT_EQ(audio_data_chars(frame), std::wstring(L"\u0100\u0028"));
-  // An odd length gets its zero byte at position length.
-  const char odd[] = {'A', 0, 'B'};
-  EXPECT_EQ(audio_data_chars(odd), L"AB");
+TEST(SdkRequest, AudioDataCharactersCarryTheWholeBlock) {
+  struct Case {
+    std::string block;
+    std::wstring chars;
+  };
+  const Case cases[] = {
+      {"", L""},
+      // Zero units are escaped, and what follows them travels too.
+      {std::string("\0\0ab", 4), L"%00\u6261"},
+      // A voice frame header: U+0100, U+0028, then its payload.
+      {std::string("\x00\x01\x28\x00\x00\x00\x41\x00", 8), L"\u0100(%00A"},
+      // An odd last byte pairs with the terminating zero.
+      {std::string("A\0B", 3), L"AB"},
+      // The query's own delimiters and escape character.
+      {std::string("%\0&\0#\0+\0=\0", 10), L"%25%26%23%2B="},
+      // Controls, blank and DEL stay themselves; CMorvic escapes them.
+      {std::string("\n\0 \0\x7F\0", 6), L"\n \x7F"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(audio_data_chars(c.block), c.chars) << c.block.size();
   // 1023 bytes fit with their zero; 1024 do not.
   std::string full(1023, 'x');
   auto chars = audio_data_chars(full);

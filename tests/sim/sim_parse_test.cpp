@@ -1,6 +1,7 @@
 // Pure helpers: request heads, raw queries, reply element edits.
 #include <gtest/gtest.h>
 
+#include "control_plane.h"
 #include "faults.h"
 #include "http_request.h"
 
@@ -50,6 +51,30 @@ TEST(SimParse, ElementEditsMatchWholeNamesOnly) {
   EXPECT_EQ(orvsim::remove_element(xml, "Absent"), xml);
   // Broken text is left as it is rather than cut at random.
   EXPECT_EQ(orvsim::remove_element("<IP>unclosed", "IP"), "<IP>unclosed");
+}
+
+TEST(SimParse, AudioValueIsReadBackIntoTheBlock) {
+  struct Case {
+    std::string data_buf, buflen;
+    std::string bytes;
+    bool bad;
+  };
+  const Case cases[] = {
+      {"AB", "4", std::string("A\0B\0", 4), false},
+      {"A%00%u0100%25", "7", std::string("A\0\0\0\0\x01%", 7), false},  // odd: padding dropped
+      {"\xD6\xD0%0A", "4", std::string("\x2D\x4E\n\0", 4), false},      // CP936 run with a %XX
+      {"%uD800%uDFFF", "4", std::string("\0\xD8\xFF\xDF", 4), false},   // lone surrogates
+      {"AB", "6", std::string("A\0B\0", 4), true},                      // shorter than buflen
+      {"ABC", "4", std::string("A\0B\0", 4), true},                     // more units than buflen
+      {"%zz", "2", std::string("%\0zz", 4).substr(0, 2), true},         // bad escape kept
+      {"%u12", "4", std::string("%\0u\0", 4), true},
+      {"AB", "x", std::string("A\0B\0", 4), true},
+  };
+  for (const Case& c : cases) {
+    const auto v = orvsim::decode_audio_value(c.data_buf, c.buflen);
+    EXPECT_EQ(std::string(v.bytes.begin(), v.bytes.end()), c.bytes) << c.data_buf;
+    EXPECT_EQ(v.bad, c.bad) << c.data_buf;
+  }
 }
 
 }  // namespace

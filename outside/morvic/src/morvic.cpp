@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/net.h"
 #include "platform/text.h"
+#include "request_text.h"
 #include "response_head.h"
 
 namespace {
@@ -246,7 +247,7 @@ const char* CMorvic::FormatRequestHeader(wchar_t* server, wchar_t* object, long&
   d.request.clear();
   if (!server || !object) return nullptr;
   std::string host = platform::cp936_from_wide(server);
-  std::string path = platform::cp936_from_wide(object);
+  std::string path = morvic::request_object_bytes(object);
   auto text = morvic::format_get_request(host, path, d.connected ? d.port : 0);
   if (!text) return nullptr;
   d.host = std::move(host);
