@@ -31,6 +31,7 @@
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
 #include "ui/playback.h"
+#include "ui/preset_ptz.h"
 #include "ui/system_config.h"
 #include "velmosdk.h"
 #include "vidrane/vidrane.h"
@@ -759,11 +760,18 @@ QMenu* CTavimorDlg::BuildPaneMenu(int pane) {
   item(32775, QStringLiteral("多窗口全屏"), true, [this] { MultiFullScreen(); });
   item(32778, QStringLiteral("报警输出"), false, [] {});
   item(32781, QStringLiteral("停止预览"), plays, [this, pane] { StopPane(pane); });
-  item(32782, QStringLiteral("设置预置位"), plays, [this] {
-    // The preset editor comes with the PTZ tools; the right is checked already.
-    guard(model::rights::kPresets);
-  });
+  item(32782, QStringLiteral("设置预置位"), plays, [this, pane] { OpenPresetDialog(pane); });
   return pane_menu_;
+}
+
+void CTavimorDlg::OpenPresetDialog(int pane) {
+  if (!guard(model::rights::kPresets)) return;
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (p->Address().isEmpty() || p->Channel() < 0) return;
+  if (!preset_dialog_) preset_dialog_ = new CPresetPTZ(state_, messages_, this);
+  preset_dialog_->Open(p);
+  preset_dialog_->show();
+  preset_dialog_->raise();
 }
 
 void CTavimorDlg::turn_page(const model::PageTurn& turn, int pause_ms) {

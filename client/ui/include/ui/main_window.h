@@ -43,6 +43,8 @@ class CLedIndicator;
 
 namespace ui {
 
+class CPresetPTZ;
+
 class CTavimorDlg : public QDialog {
   Q_OBJECT
 
@@ -147,6 +149,9 @@ class CTavimorDlg : public QDialog {
   // The context menu of a pane as it would open now (tests look into it).
   QMenu* BuildPaneMenu(int pane);
   QMenu* PaneMenu() const { return pane_menu_; }
+  // "设置预置位": the single preset editor for the pane, created on first use.
+  void OpenPresetDialog(int pane);
+  CPresetPTZ* PresetDialog() const { return preset_dialog_; }
   // One line for the desk and one per pane, for scripts that watch a running
   // client (--status): what each pane plays, its pictures and start times.
   std::string StatusReport() const;
@@ -254,6 +259,7 @@ class CTavimorDlg : public QDialog {
   CBMPButton* system_button_ = nullptr;
   std::map<int, QTimer*> timers_;
   std::vector<CColorButton*> ptz_pad_;
+  CPresetPTZ* preset_dialog_ = nullptr;  // a child of the desk
   int ptz_first_index_ = 0;
 
   // The preview thread starts the first page (panes kPaneStartPauseMs apart)
