@@ -113,4 +113,90 @@ std::size_t AudioOutput::write(std::span<const std::int16_t> samples) {
   return written;
 }
 
+// ---- capture ----
+
+struct AudioInput::Impl {
+  PaStream* stream = nullptr;
+  std::vector<std::int16_t> ring;
+  std::atomic<std::size_t> head{0};  // written by the device thread
+  std::atomic<std::size_t> tail{0};  // written by read()
+
+  static int push(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                  PaStreamCallbackFlags, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    if (!input) return paContinue;
+    const auto* in = static_cast<const std::int16_t*>(input);
+    const std::size_t size = self->ring.size();
+    std::size_t h = self->head.load(std::memory_order_relaxed);
+    const std::size_t t = self->tail.load(std::memory_order_acquire);
+    for (unsigned long i = 0; i < frames; ++i) {
+      const std::size_t next = (h + 1) % size;
+      if (next == t) break;  // nobody reads: the newest samples are dropped
+      self->ring[h] = in[i];
+      h = next;
+    }
+    self->head.store(h, std::memory_order_release);
+    return paContinue;
+  }
+};
+
+AudioInput::AudioInput() : impl_(std::make_unique<Impl>()) {}
+
+AudioInput::~AudioInput() {
+  close();
+}
+
+bool AudioInput::open(int sample_rate) {
+  if (is_open()) return true;
+  if (sample_rate <= 0) return false;
+  std::lock_guard lock(pa_mutex());
+  snd_lib_error_set_handler(&quiet_alsa);
+  if (Pa_Initialize() != paNoError) return false;
+  impl_->ring.assign(static_cast<std::size_t>(sample_rate) + 1, 0);
+  impl_->head = 0;
+  impl_->tail = 0;
+  PaStream* stream = nullptr;
+  if (Pa_GetDefaultInputDevice() == paNoDevice ||
+      Pa_OpenDefaultStream(&stream, 1, 0, paInt16, sample_rate, paFramesPerBufferUnspecified,
+                           &Impl::push, impl_.get()) != paNoError) {
+    Pa_Terminate();
+    return false;
+  }
+  if (Pa_StartStream(stream) != paNoError) {
+    Pa_CloseStream(stream);
+    Pa_Terminate();
+    return false;
+  }
+  impl_->stream = stream;
+  return true;
+}
+
+void AudioInput::close() {
+  if (!impl_->stream) return;
+  std::lock_guard lock(pa_mutex());
+  Pa_StopStream(impl_->stream);
+  Pa_CloseStream(impl_->stream);
+  impl_->stream = nullptr;
+  Pa_Terminate();
+}
+
+bool AudioInput::is_open() const {
+  return impl_->stream != nullptr;
+}
+
+std::size_t AudioInput::read(std::span<std::int16_t> out) {
+  if (!impl_->stream) return 0;
+  Impl& s = *impl_;
+  const std::size_t size = s.ring.size();
+  std::size_t t = s.tail.load(std::memory_order_relaxed);
+  const std::size_t h = s.head.load(std::memory_order_acquire);
+  std::size_t n = 0;
+  for (; n < out.size() && t != h; ++n) {
+    out[n] = s.ring[t];
+    t = (t + 1) % size;
+  }
+  s.tail.store(t, std::memory_order_release);
+  return n;
+}
+
 }  // namespace platform

@@ -33,6 +33,7 @@
 #include "ui/playback.h"
 #include "ui/preset_ptz.h"
 #include "ui/system_config.h"
+#include "ui/talkback.h"
 #include "velmosdk.h"
 #include "vidrane/vidrane.h"
 
@@ -264,6 +265,8 @@ void CTavimorDlg::build_controls() {
       connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnEventLog);
     else if (c.id == 1089)
       connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnSystemConfig);
+    else if (c.id == 1079)
+      connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnTalkback);
     else if (c.right)
       connect(b, &QPushButton::clicked, this, [this, r = c.right] { guard(r); });
   }
@@ -495,6 +498,21 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
 
 void CTavimorDlg::OnPlayBack() {
   CPlayBack dialog(state_, messages_, this);
+  dialog.exec();
+}
+
+void CTavimorDlg::OnTalkback() {
+  if (!guard(model::rights::kTalkback)) return;
+  CVoiceExchange dialog(
+      state_, messages_,
+      [this] {
+        if (desk_.previewing) return true;
+        for (auto* p : panes_)
+          if (p->Playing()) return true;
+        return false;
+      },
+      this);
+  if (talkback_setup_) talkback_setup_(dialog);
   dialog.exec();
 }
 

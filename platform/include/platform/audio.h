@@ -1,5 +1,4 @@
-// Sound output: 16-bit mono samples to the default audio device. Without a
-// device open() fails and nothing else changes. Built as its own library
+// Sound output and input through the default audio devices. Built as its own library
 // (platformaudio) so programs without sound need no audio system.
 #pragma once
 
@@ -23,6 +22,27 @@ class AudioOutput {
   // Queues samples to be played; never blocks. What does not fit in the
   // device's queue (about half a second) is dropped. The count queued.
   std::size_t write(std::span<const std::int16_t> samples);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Sound input: 16-bit mono samples from the default capture device (the
+// microphone). Without one open() fails and nothing else changes.
+class AudioInput {
+ public:
+  AudioInput();
+  ~AudioInput();  // closes
+  AudioInput(const AudioInput&) = delete;
+  AudioInput& operator=(const AudioInput&) = delete;
+
+  bool open(int sample_rate);
+  void close();
+  bool is_open() const;
+  // Takes captured samples; never blocks. About a second is kept: while
+  // nobody reads, newer samples are dropped. The count taken.
+  std::size_t read(std::span<std::int16_t> out);
 
  private:
   struct Impl;

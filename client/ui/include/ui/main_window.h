@@ -44,6 +44,7 @@ class CLedIndicator;
 namespace ui {
 
 class CPresetPTZ;
+class CVoiceExchange;
 
 class CTavimorDlg : public QDialog {
   Q_OBJECT
@@ -111,6 +112,11 @@ class CTavimorDlg : public QDialog {
   // "事件日志": the alarm sound stops, the event log window runs, then the
   // alarm lights reset (in use: normal, else off).
   void OnEventLog();
+  // "语音对讲": the talkback dialog, modal; setup sees it before it runs (tests).
+  void OnTalkback();
+  void SetTalkbackSetup(std::function<void(CVoiceExchange&)> setup) {
+    talkback_setup_ = std::move(setup);
+  }
   // "系统配置": the system settings window, then its results applied.
   void OnSystemConfig();
   // After the system settings window: the hardware-decoding change (1 on),
@@ -259,7 +265,8 @@ class CTavimorDlg : public QDialog {
   CBMPButton* system_button_ = nullptr;
   std::map<int, QTimer*> timers_;
   std::vector<CColorButton*> ptz_pad_;
-  CPresetPTZ* preset_dialog_ = nullptr;  // a child of the desk
+  CPresetPTZ* preset_dialog_ = nullptr;
+  std::function<void(CVoiceExchange&)> talkback_setup_;  // a child of the desk
   int ptz_first_index_ = 0;
 
   // The preview thread starts the first page (panes kPaneStartPauseMs apart)
