@@ -149,13 +149,18 @@ TEST_F(Talkback, StartRefusesInOrderAndLeavesNothingBehind) {
   ASSERT_TRUE(choose(*d, pre, app_->State().servers.servers[pre - 1].channel_count));
   auto& server = app_->State().servers.servers[static_cast<std::size_t>(pre - 1)];
   const auto login = server.login_handle;
-  server.login_handle = -1;
+  // The channel-fill thread reads the table under its lock.
+  auto set_login = [&](std::int32_t h) {
+    std::lock_guard lock(app_->State().table_mutex);
+    server.login_handle = h;
+  };
+  set_login(-1);
   messages_.clear();
   d->OnStart();
   EXPECT_EQ(messages_.texts(), std::vector<std::u16string>{u"请首先登录服务器！"});
   EXPECT_TRUE(find<QPushButton>(*d, "1098")->isEnabled());
   EXPECT_TRUE(sdk_.calls.empty());
-  server.login_handle = login;
+  set_login(login);
   messages_.clear();
   d->OnStart();
   EXPECT_TRUE(messages_.shown.empty());
