@@ -25,6 +25,37 @@ std::mutex& pa_mutex() {
 // CI): ALSA's complaints while PortAudio probes it are not shown.
 void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 
+// A started mono 16-bit stream on the default device of that direction, or
+// null (the library is released again).
+PaStream* open_default(bool input, int sample_rate, PaStreamCallback* callback, void* user) {
+  std::lock_guard lock(pa_mutex());
+  snd_lib_error_set_handler(&quiet_alsa);
+  if (Pa_Initialize() != paNoError) return nullptr;
+  PaStream* stream = nullptr;
+  const PaDeviceIndex device = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+  if (device == paNoDevice ||
+      Pa_OpenDefaultStream(&stream, input ? 1 : 0, input ? 0 : 1, paInt16, sample_rate,
+                           paFramesPerBufferUnspecified, callback, user) != paNoError) {
+    Pa_Terminate();
+    return nullptr;
+  }
+  if (Pa_StartStream(stream) != paNoError) {
+    Pa_CloseStream(stream);
+    Pa_Terminate();
+    return nullptr;
+  }
+  return stream;
+}
+
+void close_default(PaStream*& stream) {
+  if (!stream) return;
+  std::lock_guard lock(pa_mutex());
+  Pa_StopStream(stream);
+  Pa_CloseStream(stream);
+  stream = nullptr;
+  Pa_Terminate();
+}
+
 }  // namespace
 
 struct AudioOutput::Impl {
@@ -60,35 +91,15 @@ AudioOutput::~AudioOutput() {
 bool AudioOutput::open(int sample_rate) {
   if (is_open()) return true;
   if (sample_rate <= 0) return false;
-  std::lock_guard lock(pa_mutex());
-  snd_lib_error_set_handler(&quiet_alsa);
-  if (Pa_Initialize() != paNoError) return false;
   impl_->ring.assign(static_cast<std::size_t>(sample_rate) / 2 + 1, 0);
   impl_->head = 0;
   impl_->tail = 0;
-  PaStream* stream = nullptr;
-  if (Pa_GetDefaultOutputDevice() == paNoDevice ||
-      Pa_OpenDefaultStream(&stream, 0, 1, paInt16, sample_rate, paFramesPerBufferUnspecified,
-                           &Impl::pull, impl_.get()) != paNoError) {
-    Pa_Terminate();
-    return false;
-  }
-  if (Pa_StartStream(stream) != paNoError) {
-    Pa_CloseStream(stream);
-    Pa_Terminate();
-    return false;
-  }
-  impl_->stream = stream;
-  return true;
+  impl_->stream = open_default(false, sample_rate, &Impl::pull, impl_.get());
+  return impl_->stream != nullptr;
 }
 
 void AudioOutput::close() {
-  if (!impl_->stream) return;
-  std::lock_guard lock(pa_mutex());
-  Pa_StopStream(impl_->stream);
-  Pa_CloseStream(impl_->stream);
-  impl_->stream = nullptr;
-  Pa_Terminate();
+  close_default(impl_->stream);
 }
 
 bool AudioOutput::is_open() const {
@@ -149,35 +160,15 @@ AudioInput::~AudioInput() {
 bool AudioInput::open(int sample_rate) {
   if (is_open()) return true;
   if (sample_rate <= 0) return false;
-  std::lock_guard lock(pa_mutex());
-  snd_lib_error_set_handler(&quiet_alsa);
-  if (Pa_Initialize() != paNoError) return false;
   impl_->ring.assign(static_cast<std::size_t>(sample_rate) + 1, 0);
   impl_->head = 0;
   impl_->tail = 0;
-  PaStream* stream = nullptr;
-  if (Pa_GetDefaultInputDevice() == paNoDevice ||
-      Pa_OpenDefaultStream(&stream, 1, 0, paInt16, sample_rate, paFramesPerBufferUnspecified,
-                           &Impl::push, impl_.get()) != paNoError) {
-    Pa_Terminate();
-    return false;
-  }
-  if (Pa_StartStream(stream) != paNoError) {
-    Pa_CloseStream(stream);
-    Pa_Terminate();
-    return false;
-  }
-  impl_->stream = stream;
-  return true;
+  impl_->stream = open_default(true, sample_rate, &Impl::push, impl_.get());
+  return impl_->stream != nullptr;
 }
 
 void AudioInput::close() {
-  if (!impl_->stream) return;
-  std::lock_guard lock(pa_mutex());
-  Pa_StopStream(impl_->stream);
-  Pa_CloseStream(impl_->stream);
-  impl_->stream = nullptr;
-  Pa_Terminate();
+  close_default(impl_->stream);
 }
 
 bool AudioInput::is_open() const {

@@ -1,6 +1,9 @@
 #include "control/request.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -113,25 +116,14 @@ std::optional<std::wstring> audio_data_chars(std::span<const char> block) {
     const auto c = static_cast<wchar_t>(lo | (hi << 8));
     // Only these would be read as something else than the value itself: the
     // request text cannot hold a zero, and the others delimit or escape.
-    switch (c) {
-      case 0:
-        chars += L"%00";
-        break;
-      case L'%':
-        chars += L"%25";
-        break;
-      case L'&':
-        chars += L"%26";
-        break;
-      case L'#':
-        chars += L"%23";
-        break;
-      case L'+':
-        chars += L"%2B";
-        break;
-      default:
-        chars += c;
-    }
+    constexpr std::pair<wchar_t, const wchar_t*> kEscapes[] = {
+        {0, L"%00"}, {L'%', L"%25"}, {L'&', L"%26"}, {L'#', L"%23"}, {L'+', L"%2B"}};
+    const auto* e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                 [c](const auto& x) { return x.first == c; });
+    if (e != std::end(kEscapes))
+      chars += e->second;
+    else
+      chars += c;
   }
   return chars;
 }

@@ -17,6 +17,7 @@
 #include "model/preset_editor.h"
 #include "model/users.h"
 #include "model_test_util.h"
+#include "sim_client.h"
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/main_window.h"
@@ -34,19 +35,7 @@ constexpr const char* kFleet =
 class PresetDialog : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto fleet = orvsim::parse_fleet(kFleet);
-    ASSERT_TRUE(fleet.ok()) << fleet.error;
-    orvsim::SimulatorOptions o;
-    o.fleet = *fleet.fleet;
-    sim_ = std::make_unique<orvsim::Simulator>(std::move(o));
-    ASSERT_TRUE(sim_->start()) << sim_->error();
-    demo::DemoOptions d;
-    d.auth_port = sim_->http_port();
-    ASSERT_TRUE(demo::write_demo_workdir(*fleet.fleet, d, dir_.path()));
-    AppOptions a;
-    a.working_folder = dir_.path();
-    app_ = std::make_unique<CTavimorApp>(a, &messages_);
-    ASSERT_TRUE(app_->InitInstance());
+    ASSERT_NO_FATAL_FAILURE(client_.start(kFleet));
     desk_ = app_->MainWindow();
     desk_->SetPaneStartPause(0);
     desk_->SelectLayout(1);
@@ -80,10 +69,11 @@ class PresetDialog : public ::testing::Test {
   }
   void click(const char* name) { find<QPushButton>(name)->click(); }
 
-  model_test::TempDir dir_;
-  Recorder messages_;
-  std::unique_ptr<orvsim::Simulator> sim_;
-  std::unique_ptr<CTavimorApp> app_;
+  client_test::SimClient client_;
+  model_test::TempDir& dir_ = client_.dir;
+  Recorder& messages_ = client_.messages;
+  std::unique_ptr<orvsim::Simulator>& sim_ = client_.sim;
+  std::unique_ptr<CTavimorApp>& app_ = client_.app;
   ui::CTavimorDlg* desk_ = nullptr;
 };
 

@@ -15,6 +15,7 @@
 #include "demo_workdir.h"
 #include "model/talkback.h"
 #include "model_test_util.h"
+#include "sim_client.h"
 #include "simulator.h"
 #include "tavimor_app.h"
 #include "ui/main_window.h"
@@ -80,21 +81,7 @@ std::vector<std::int16_t> speech(std::size_t n) {
 
 class Talkback : public ::testing::Test {
  protected:
-  void SetUp() override {
-    auto fleet = orvsim::parse_fleet(kFleet);
-    ASSERT_TRUE(fleet.ok()) << fleet.error;
-    orvsim::SimulatorOptions o;
-    o.fleet = *fleet.fleet;
-    sim_ = std::make_unique<orvsim::Simulator>(std::move(o));
-    ASSERT_TRUE(sim_->start()) << sim_->error();
-    demo::DemoOptions d;
-    d.auth_port = sim_->http_port();
-    ASSERT_TRUE(demo::write_demo_workdir(*fleet.fleet, d, dir_.path()));
-    AppOptions a;
-    a.working_folder = dir_.path();
-    app_ = std::make_unique<CTavimorApp>(a, &messages_);
-    ASSERT_TRUE(app_->InitInstance());
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(client_.start(kFleet)); }
 
   std::unique_ptr<ui::CVoiceExchange> dialog(bool elsewhere = false) {
     auto d = std::make_unique<ui::CVoiceExchange>(app_->State(), messages_,
@@ -126,10 +113,11 @@ class Talkback : public ::testing::Test {
     return pump_until([&] { return find<QComboBox>(d, "1733")->count() > 0; });
   }
 
-  model_test::TempDir dir_;
-  Recorder messages_;
-  std::unique_ptr<orvsim::Simulator> sim_;
-  std::unique_ptr<CTavimorApp> app_;
+  client_test::SimClient client_;
+  model_test::TempDir& dir_ = client_.dir;
+  Recorder& messages_ = client_.messages;
+  std::unique_ptr<orvsim::Simulator>& sim_ = client_.sim;
+  std::unique_ptr<CTavimorApp>& app_ = client_.app;
   RecordingSdk sdk_;
 };
 
