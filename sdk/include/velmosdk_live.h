@@ -53,6 +53,11 @@ BREVANTA_EXPORT int CapturePicture(int port, const wchar_t* path);
 BREVANTA_EXPORT int CapturePicture(const wchar_t* path, int port);
 // kbit/s measured over about one second (TCP streams), 0 when unknown.
 BREVANTA_EXPORT int _GetBitRate(long loginHandle, long channel);
+// The frames and frame bytes the channel's current stream has taken in, on
+// every transport; they start again from 0 when the session makes a new
+// stream. 1 with both set while a stream exists, else 0 (both 0).
+BREVANTA_EXPORT int GetStreamCounters(long loginHandle, long channel, unsigned long long* frames,
+                                      unsigned long long* bytes);
 
 // One PTZ command on the channel's camera, carried by the live session: 1
 // when the frame was sent (TCP sessions only), else 0.

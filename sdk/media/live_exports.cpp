@@ -136,6 +136,23 @@ int _GetBitRate(long loginHandle, long channel) {
   return s ? s->BitRate() : 0;
 }
 
+int GetStreamCounters(long loginHandle, long channel, unsigned long long* frames,
+                      unsigned long long* bytes) {
+  using namespace velmo;
+  if (frames) *frames = 0;
+  if (bytes) *bytes = 0;
+  ChannelInfo* ch = guarded_channel(loginHandle, channel);
+  if (!ch || !frames || !bytes) return 0;
+  LiveChannelState& state = live_state(*ch);
+  std::lock_guard lock(state.session);
+  auto* s = live_session(*ch);
+  std::uint64_t f = 0, b = 0;
+  if (!s || !s->StreamCounters(f, b)) return 0;
+  *frames = f;
+  *bytes = b;
+  return 1;
+}
+
 int PtzControl(long loginHandle, long channel, int command, int valueA, int valueB, int valueC,
                int valueD) {
   using namespace velmo;

@@ -584,6 +584,14 @@ bool CRtspManger::HasStream() const {
   return m_pStream != nullptr;
 }
 
+bool CRtspManger::StreamCounters(std::uint64_t& frames, std::uint64_t& bytes) const {
+  std::lock_guard lock(m_streamMutex);
+  if (!m_pStream) return false;
+  frames = m_pStream->FramesPushed();
+  bytes = m_pStream->BytesPushed();
+  return true;
+}
+
 std::uint64_t CRtspManger::FramesReceived() const {
   std::lock_guard lock(m_streamMutex);
   return m_pStream ? m_pStream->FramesPushed() : 0;

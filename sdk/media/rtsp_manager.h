@@ -60,6 +60,8 @@ class CRtspManger final : public LiveSession, public CThreadTemplate {
   bool HasStream() const;
   // For tests: the stream manager's frames pushed so far.
   std::uint64_t FramesReceived() const;
+  // The current stream's frames and frame bytes; false without a stream.
+  bool StreamCounters(std::uint64_t& frames, std::uint64_t& bytes) const;
 
   CRtcpListener* m_pListener = nullptr;
   std::unique_ptr<CRtpStreamManager> m_pStream;

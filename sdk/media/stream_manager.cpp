@@ -114,6 +114,7 @@ bool CRtpStreamManager::PushFrame(std::span<const std::uint8_t> frame) {
   }
   if (!m_pDecoder->Push(frame)) return false;
   ++m_nFramesPushed;
+  m_nBytesPushed += frame.size();
   return true;
 }
 

@@ -47,6 +47,7 @@ class CRtpStreamManager final : public CThreadTemplate {
   // The decoder's MaxQueuedMs; 0 before the first frame.
   int MaxQueuedMs() const;
   std::uint64_t FramesPushed() const { return m_nFramesPushed.load(); }
+  std::uint64_t BytesPushed() const { return m_nBytesPushed.load(); }
 
   CRtspManger* m_pOwner;
   int m_nMode = 1;  // 0 UDP, 1 TCP
@@ -96,6 +97,7 @@ class CRtpStreamManager final : public CThreadTemplate {
   std::string m_strPendingRecord;
   std::atomic<bool> m_bEnded{false};
   std::atomic<std::uint64_t> m_nFramesPushed{0};
+  std::atomic<std::uint64_t> m_nBytesPushed{0};
 };
 
 // The 8-byte heart beats of the stream path: type (big-endian) and the

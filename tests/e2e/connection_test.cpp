@@ -125,6 +125,15 @@ TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
   } else {
     EXPECT_EQ(rate, 0);
   }
+  // The stream counters count on every transport: the frames and bytes are
+  // the ones the device sent (bar the few on the way or not yet logged).
+  unsigned long long frames = 0, bytes = 0;
+  EXPECT_EQ(GetStreamCounters(handle_, ch(), &frames, &bytes), 1);
+  const auto sent = log().stats(key());
+  EXPECT_GT(frames, 0u);
+  EXPECT_NEAR(static_cast<double>(frames), static_cast<double>(sent.frames), 5);
+  EXPECT_NEAR(static_cast<double>(bytes), static_cast<double>(sent.bytes),
+              static_cast<double>(sent.bytes) * 0.1 + 4096);
 
   // PTZ: tilt up at speed 0x20 to camera 1 (protocol 25, the default
   // decoder), as hex text to the session URL; nothing travels over P2P.
@@ -151,6 +160,7 @@ TEST_P(E2eLive, PlaysRecordsCapturesMeasuresAndStops) {
 
   stop_promptly("playing");
   EXPECT_EQ(_GetBitRate(handle_, ch()), 0);
+  EXPECT_EQ(GetStreamCounters(handle_, ch(), &frames, &bytes), 0);
   EXPECT_EQ(GetConnectType(handle_, ch(), kind, sizeof kind), 0);
   if (tcp()) {
     EXPECT_TRUE(

@@ -368,6 +368,11 @@ TEST_F(SdkSim, ExportsFailTheirGuardBeforeStartAndAfterRelease) {
       {"StopLoacalRecord", [&] { return StopLoacalRecord(0, 0) == 0; }},
       {"CapturePicture", [&] { return CapturePicture(0, L"x.bmp") == 0; }},
       {"_GetBitRate", [&] { return _GetBitRate(0, 0) == 0; }},
+      {"GetStreamCounters",
+       [&] {
+         unsigned long long f = 7, b = 7;
+         return GetStreamCounters(0, 0, &f, &b) == 0 && f == 0 && b == 0;
+       }},
       {"PtzControl", [&] { return PtzControl(0, 0, 1, 0, 0, 0, 0) == 0; }},
       {"NegotiateChannel", [&] { return NegotiateChannel(0, 0, 2, target) == 0; }},
       {"GetConnectType", [&] { return GetConnectType(0, 0, buf, 20) == 0; }},
