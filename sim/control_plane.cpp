@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
 #include <sstream>
 
 #include "device_log.h"
@@ -73,7 +75,60 @@ std::optional<int> level_dbfs(const std::vector<std::int16_t>& samples) {
   return static_cast<int>(std::lround(20 * std::log10(rms / 32768.0)));
 }
 
+constexpr double kMetresPerDegree = 111320.0;  // of latitude, and of longitude at the equator
+
+// |degrees| as d..dmm.mmmm with deg_digits degree digits.
+std::string nmea_angle(double degrees, int deg_digits) {
+  const long long units = std::llround(std::fabs(degrees) * 60 * 10000);  // 1e-4 minutes
+  char out[32];
+  std::snprintf(out, sizeof out, "%0*lld%02lld.%04lld", deg_digits, units / 600000,
+                units % 600000 / 10000, units % 10000);
+  return out;
+}
+
+std::optional<GpsTrack> gps_track_from(const std::string& text) {
+  std::istringstream in(text);
+  GpsTrack t;
+  std::string extra;
+  if (!(in >> t.latitude >> t.longitude >> t.speed_kmh) || in >> extra) return std::nullopt;
+  if (!(std::fabs(t.latitude) <= 85 && std::fabs(t.longitude) <= 180 && t.speed_kmh >= 0 &&
+        t.speed_kmh <= 1000))
+    return std::nullopt;
+  return t;
+}
+
 }  // namespace
+
+std::string rmc_sentence(const GpsTrack& track, double elapsed_s,
+                         std::chrono::system_clock::time_point utc) {
+  using namespace std::chrono;
+  const double angle = track.speed_kmh / 3.6 * elapsed_s / GpsTrack::kRadiusM;
+  const double north_m = GpsTrack::kRadiusM * std::sin(angle);
+  const double east_m = GpsTrack::kRadiusM * std::cos(angle);
+  const double lat = track.latitude + north_m / kMetresPerDegree;
+  const double lon = track.longitude + east_m / (kMetresPerDegree *
+                                                 std::cos(track.latitude * std::numbers::pi / 180));
+  // Heading along the tangent (east -sin, north cos), clockwise from north.
+  double course = std::atan2(-std::sin(angle), std::cos(angle)) * 180 / std::numbers::pi;
+  if (course < 0) course += 360;
+  if (course >= 359.95) course = 0;
+
+  const auto day = floor<days>(utc);
+  const year_month_day date{day};
+  const long long centis = duration_cast<milliseconds>(utc - day).count() / 10;
+  char body[160];
+  std::snprintf(
+      body, sizeof body, "GPRMC,%02lld%02lld%02lld.%02lld,A,%s,%c,%s,%c,%.2f,%.1f,%02u%02u%02d,,,A",
+      centis / 360000, centis / 6000 % 60, centis / 100 % 60, centis % 100,
+      nmea_angle(lat, 2).c_str(), lat < 0 ? 'S' : 'N', nmea_angle(lon, 3).c_str(),
+      lon < 0 ? 'W' : 'E', track.speed_kmh / 1.852, course, static_cast<unsigned>(date.day()),
+      static_cast<unsigned>(date.month()), static_cast<int>(date.year()) % 100);
+  unsigned char sum = 0;
+  for (const char* c = body; *c; ++c) sum ^= static_cast<unsigned char>(*c);
+  char tail[8];
+  std::snprintf(tail, sizeof tail, "*%02X", sum);
+  return std::string("$") + body + tail;
+}
 
 AudioValue decode_audio_value(std::string_view data_buf, std::string_view buflen) {
   AudioValue out;
@@ -138,6 +193,7 @@ DeviceSettings settings_from_fleet(const SimDevice& device) {
   text("tmp_pwd", s.tmp_pwd);
   text("emergency_tel", s.emergency_tel);
   text("gps", s.gps);
+  if (auto it = set.find("gps-track"); it != set.end()) s.gps_track = gps_track_from(it->second);
   text("error", s.error);
   if (auto it = set.find("rs485"); it != set.end()) {
     std::istringstream in(it->second);
@@ -332,7 +388,13 @@ HttpReply ControlPlane::configure(const std::string& action, const HandlerContex
     return ok_reply(action);
   }
   if (action == "gpsdata-get") {
-    xml.element("RecvGpsData", s.gps);
+    if (s.gps_track) {
+      const std::chrono::duration<double> since = std::chrono::steady_clock::now() - started_;
+      xml.element("RecvGpsData",
+                  rmc_sentence(*s.gps_track, since.count(), std::chrono::system_clock::now()));
+    } else {
+      xml.element("RecvGpsData", s.gps);
+    }
     return {200, xml.finish()};
   }
   if (action == "rs485-get") {

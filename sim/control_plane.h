@@ -8,11 +8,15 @@
 //   set allow_tel <numbers>           allowed caller numbers
 //   set const_pwd <text>              fixed password (also tmp_pwd, emergency_tel)
 //   set gps <text>                    the GPS text
+//   set gps-track <lat> <lon> <km/h>  the GPS text is an RMC sentence of a vehicle driving
+//                                     round a 1 km circle about (lat, lon) since start-up
+//                                     (replaces gps)
 //   set error <text>                  every configuration reply carries <Error>text</Error>
 // Channel options of the fleet (channel <n> <type> key=value ...): lan-ip,
 // rtcp-port, transit-ip, transit-port, random, session-id.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -41,6 +45,19 @@ struct Rs485Settings {
   int decoder_address = 1;
 };
 
+// A vehicle driving round a circle, counter-clockwise, from due east of the centre.
+struct GpsTrack {
+  double latitude = 0;   // centre, degrees, south negative
+  double longitude = 0;  // centre, degrees, west negative
+  double speed_kmh = 0;
+  static constexpr double kRadiusM = 1000;
+};
+
+// The NMEA 0183 RMC sentence ("$GPRMC,...*CS", no line end) of the vehicle
+// elapsed_s seconds after it set off, stamped with utc.
+std::string rmc_sentence(const GpsTrack& track, double elapsed_s,
+                         std::chrono::system_clock::time_point utc);
+
 struct DeviceSettings {
   bool alarm = false;
   bool motion_detect = false;
@@ -52,7 +69,8 @@ struct DeviceSettings {
   std::string tmp_pwd;
   std::string emergency_tel;
   std::string gps;
-  std::string error;  // non-empty: configuration replies carry <Error>
+  std::optional<GpsTrack> gps_track;  // set: answers with the moving position, not gps
+  std::string error;                  // non-empty: configuration replies carry <Error>
 };
 
 // One "audio_data?" request as received. data_buf is read back into 16-bit
@@ -119,6 +137,7 @@ class ControlPlane {
   std::deque<AudioBlock> audio_;
   std::map<std::string, VoiceDecoder> voice_;  // by i2c: one stream per device
   std::uint32_t next_session_ = 1000;
+  const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 // Settings of a device as its fleet "set" lines give them.

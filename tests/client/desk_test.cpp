@@ -9,9 +9,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -473,7 +475,7 @@ TEST_F(ClientDeskLive, CyclingTurnsPagesPausesAndStops) {
   const int second = shown();
   EXPECT_NE(second, first);
 
-  desk.PauseCycling();
+  QTest::keyClick(desk.Pane(0), Qt::Key_Space);  // as "暂停循环"
   EXPECT_TRUE(desk.Desk().cycle_paused);
   EXPECT_FALSE(desk.TimerActive(ui::CTavimorDlg::kCycleTimer));
   EXPECT_EQ(menu_item(desk.BuildPaneMenu(0), 32771)->text(), QStringLiteral("开始循环"));
@@ -511,6 +513,165 @@ TEST_F(ClientDeskLive, TreeDoubleClickShowsTheChannelInTheSelectedPane) {
   app->State().play_list.count = model::kPlayListSize;
   desk.OnTreeDoubleClick(west->child(0));
   EXPECT_EQ(messages_.texts().back(), u"最多可添加512路,路数达到最大!");
+}
+
+// The keys run the commands of their buttons, each through its rights check:
+// refused with the button's message, done with the right.
+TEST_F(ClientDeskLive, KeysRunTheirCommandsThroughTheirRights) {
+  auto app = preview(1);  // three entries, one pane: pages to turn
+  ui::CTavimorDlg& desk = *desk_;
+  desk.show();
+  QApplication::setActiveWindow(&desk);
+  auto& rights = app->State().user.rights;
+  QWidget* pane = desk.Pane(0);
+  ASSERT_TRUE(pump_until([&] { return desk.Pane(0)->Backend().pictures_received() > 0; }));
+  const std::size_t ptz_before = sim_->devices().log().ptz().size();
+  struct Case {
+    const char* name;
+    std::function<void()> press;
+    std::uint32_t right;
+    std::function<bool()> done;
+  };
+  const int offset = desk.Desk().play_list_offset;
+  const Case cases[] = {
+      {"Page Down", [&] { QTest::keyClick(desk.Pane(0), Qt::Key_PageDown); },
+       model::rights::kSplitScreen, [&] { return desk.Desk().play_list_offset != offset; }},
+      {"arrow up held",
+       [&] {
+         QTest::keyPress(desk.Pane(0), Qt::Key_Up);
+         QTest::keyRelease(desk.Pane(0), Qt::Key_Up);
+       },
+       model::rights::kPtz,
+       [&] {
+         // Tilt up, then stop: the pad's press and release.
+         return sim_->devices().log().wait_until(
+             [&](const auto& l) { return l.ptz().size() >= ptz_before + 2; }, 1500);
+       }},
+      {"Ctrl+2", [&] { QTest::keyClick(pane, Qt::Key_2, Qt::ControlModifier); },
+       model::rights::kSplitScreen, [&] { return desk.Desk().page_size == 4; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+    rights = static_cast<std::int32_t>(~c.right);
+    const std::size_t before = messages_.texts().size();
+    c.press();
+    EXPECT_GT(messages_.texts().size(), before);
+    EXPECT_FALSE(c.done());
+    rights = model::kAdministrator;
+    const std::size_t said = messages_.texts().size();
+    c.press();
+    EXPECT_TRUE(pump_until([&] { return !desk.PreviewBusy() && c.done(); }));
+    EXPECT_EQ(messages_.texts().size(), said);
+  }
+  // Keys without a right of their own: full screen, back, the overlay.
+  desk.SelectLayout(1);
+  ASSERT_GE(desk.Pane(0)->PlayHandle(), 0);
+  desk.SelectPane(0);
+  QTest::keyClick(desk.Pane(0), Qt::Key_F11);
+  EXPECT_TRUE(desk.Desk().single_full_screen);
+  EXPECT_EQ(desk.Pane(0)->geometry(), QRect(0, 0, desk.width(), desk.height()));
+  QTest::keyClick(desk.Pane(0), Qt::Key_Escape);
+  EXPECT_FALSE(desk.Desk().single_full_screen);
+  EXPECT_TRUE(desk.findChild<QWidget*>(QStringLiteral("commands"))->isVisible());
+  QTest::keyClick(desk.Pane(0), Qt::Key_I, Qt::ControlModifier);
+  EXPECT_TRUE(desk.HealthOverlayOn());
+  EXPECT_TRUE(desk.Pane(0)->HealthOverlay());
+}
+
+// A tree channel dropped onto a pane plays there under the double click's
+// rules; a pane dropped onto another swaps what they show.
+TEST_F(ClientDeskLive, DropAndSwapPanes) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  auto who = [&](int i) {
+    return desk.Pane(i)->Address() + QString::number(desk.Pane(i)->Channel());
+  };
+  ASSERT_GE(desk.Pane(2)->PlayHandle(), 0);
+  const QString a = who(0), b = who(1);
+  desk.SwapPanes(0, 1);
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_EQ(who(0), b);
+  EXPECT_EQ(who(1), a);
+  EXPECT_EQ(desk.Desk().selected_pane, 1);
+  // Onto an idle pane: a move.
+  desk.SwapPanes(1, 3);
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_EQ(who(3), a);
+  EXPECT_EQ(desk.Pane(1)->PlayHandle(), ui::CMyOutput::kIdle);
+  EXPECT_TRUE(pump_until([&] { return desk.Pane(3)->Backend().pictures_received() > 0; }));
+
+  // The tree's drag data dropped on pane 1: west's channel 0.
+  QMimeData mime;
+  mime.setData(QString::fromLatin1(CBitmapTree::kItemMime), "1 0");
+  QDropEvent drop(QPointF(20, 20), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  // Delivered as the window system would, past QApplication (which passes
+  // drop events on only while its own drag runs).
+  static_cast<QObject*>(desk.Pane(1))->event(&drop);
+  ASSERT_TRUE(pump_until([&] { return !desk.PreviewBusy(); }));
+  EXPECT_EQ(who(1), QStringLiteral("2000000000020"));
+  EXPECT_GE(desk.Pane(1)->PlayHandle(), 0);
+
+  app->State().user.rights = model::kBasicRights & ~model::rights::kShowChannel;
+  const QString before = who(0);
+  desk.SwapPanes(0, 3);
+  desk.DropChannel(0, 0, 1);
+  EXPECT_FALSE(desk.PreviewBusy());
+  EXPECT_EQ(who(0), before);
+  EXPECT_EQ(messages_.texts().size(), 2u);
+}
+
+// The overlay's figures against what the simulator sends, an interrupted
+// stream shown after the threshold and gone once frames flow, and a device
+// whose every pane lost its stream logged going and coming back.
+TEST_F(ClientDeskLive, HealthFiguresStallAndDeviceEvents) {
+  auto app = preview(4);
+  ui::CTavimorDlg& desk = *desk_;
+  desk.ToggleHealthOverlay();
+  ui::CMyOutput* pane = desk.Pane(0);
+  ASSERT_TRUE(pump_until([&] { return pane->Backend().pictures_received() > 0; }));
+  const orvsim::ChannelKey key{pane->Address().toStdString(), pane->Channel()};
+  auto& log = sim_->devices().log();
+  // Over four seconds of ticks.
+  QElapsedTimer t;
+  t.start();
+  const auto sent0 = log.stats(key);
+  pump_until([] { return false; }, 4000);
+  const auto sent1 = log.stats(key);
+  const double secs = static_cast<double>(t.elapsed()) / 1000.0;
+  const double fps = static_cast<double>(sent1.frames - sent0.frames) / secs;
+  const double kbps = static_cast<double>(sent1.bytes - sent0.bytes) * 8 / 1000 / secs;
+  const model::PaneHealth& h = pane->Health();
+  EXPECT_NEAR(h.fps, fps, fps * 0.25 + 1) << "sent " << fps;
+  EXPECT_NEAR(h.kbps, kbps, kbps * 0.3 + 1) << "sent " << kbps;
+  EXPECT_EQ(h.connect, u"直连");
+  EXPECT_EQ(desk.Pane(2)->Health().connect, u"中转");
+  EXPECT_GE(h.since_picture_ms, 0);
+  EXPECT_LT(h.since_picture_ms, 1500);
+  EXPECT_EQ(h.reconnects, 0);
+
+  sim_->devices().inject(key.i2c, key.channel, orvsim::MediaFault::stop_sending);
+  const auto now = [] { return static_cast<std::int64_t>(platform::tick_ms64()); };
+  EXPECT_FALSE(pane->Stalled(now()));
+  ASSERT_TRUE(pump_until([&] { return pane->Stalled(now()); }, 8000));
+  EXPECT_GT(now() - pane->LastPictureMs(), model::kStallMs);
+  sim_->devices().inject(key.i2c, key.channel, orvsim::MediaFault::resume_sending);
+  EXPECT_TRUE(pump_until([&] { return !pane->Stalled(now()); }, 8000));
+
+  // West's only pane loses its sessions until the device serves again.
+  ui::CMyOutput* west = desk.Pane(2);
+  sim_->devices().inject(west->Address().toStdString(), 0, orvsim::MediaFault::close_control,
+                         100000);
+  auto logged = [&](const std::u16string& text) {
+    for (const auto& e : app->State().events.events())
+      if (e.text == text) return true;
+    return false;
+  };
+  EXPECT_TRUE(pump_until([&] { return logged(u"设备 west 失去连接"); }, 15000));
+  sim_->devices().faults().clear();
+  EXPECT_TRUE(pump_until([&] { return logged(u"设备 west 恢复连接"); }, 30000));
+  EXPECT_GE(west->Health().reconnects, 1);
+  EXPECT_FALSE(logged(u"设备 east 失去连接"));
 }
 
 // WM_USER + 1 on the desk's handle: the notice goes into the event log, a

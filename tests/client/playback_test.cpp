@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -13,13 +14,16 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "client_test_util.h"
 #include "model/recording.h"
+#include "model/zoom.h"
 #include "model_test_util.h"
 #include "platform/headless_window.h"
 #include "platform/text.h"
@@ -302,6 +306,87 @@ TEST_F(ClientPlayback, PlayShowsPicturesStatusSoundSnapshotEnlargedViewAndStop) 
   // Double clicks without a file do nothing.
   double_click_video();
   EXPECT_FALSE(page_->Enlarged());
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(ClientPlayback, TheWheelZoomsAroundTheCursorADragPansAndTheKeysOrStopReset) {
+  put_recording();
+  search();
+  play();
+  child("play")->click();  // paused: one picture to compare
+  settle(300);
+  ui::CPlayVideo* video = page_->Video();
+  const ui::ZoomControl& zoom = video->Zoom();
+  const double w = video->width();
+  const double h = video->height();
+  auto wheel = [&](QPointF at, int delta) {
+    QWheelEvent e(at, video->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(video, &e);
+  };
+  auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent e(type, at, video->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(video, &e);
+  };
+  auto key = [&](int k) {
+    QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(video, &e);
+  };
+  auto same = [](const model::ZoomView& a, const model::ZoomView& b) {
+    return std::abs(a.scale - b.scale) < 1e-9 && std::abs(a.cx - b.cx) < 1e-9 &&
+           std::abs(a.cy - b.cy) < 1e-9;
+  };
+
+  // Unzoomed, a press is the widget's own.
+  mouse(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_FALSE(zoom.Panning());
+  mouse(QEvent::MouseButtonRelease, {50, 50}, Qt::LeftButton, Qt::NoButton);
+  const QImage whole = video->grab().toImage();
+
+  const QPointF at(w * 0.25, h * 0.7);
+  wheel(at, 240);
+  wheel(at, 60);  // half a notch
+  model::ZoomView expected = model::zoom_at({}, at.x(), at.y(), w, h, 2);
+  expected = model::zoom_at(expected, at.x(), at.y(), w, h, 0.5);
+  EXPECT_TRUE(same(zoom.View(), expected)) << zoom.View().scale;
+  EXPECT_TRUE(zoom.Zoomed());
+  EXPECT_NE(video->grab().toImage(), whole) << "the zoom is not painted";
+
+  // A drag moves the picture with the mouse.
+  mouse(QEvent::MouseButtonPress, {200, 150}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_TRUE(zoom.Panning());
+  mouse(QEvent::MouseMove, {230, 130}, Qt::NoButton, Qt::LeftButton);
+  mouse(QEvent::MouseMove, {260, 170}, Qt::NoButton, Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, {260, 170}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(zoom.Panning());
+  expected = model::pan(expected, 60, 20, w, h);
+  EXPECT_TRUE(same(zoom.View(), expected)) << zoom.View().cx << " " << zoom.View().cy;
+
+  key(Qt::Key_0);
+  EXPECT_FALSE(zoom.Zoomed());
+  EXPECT_EQ(video->grab().toImage(), whole);
+
+  // Escape while zoomed shows the whole picture and leaves the window open.
+  wheel(at, 120);
+  ASSERT_TRUE(zoom.Zoomed());
+  video->setFocus();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(video, &escape);
+  EXPECT_FALSE(zoom.Zoomed());
+  EXPECT_TRUE(dialog_->isVisible());
+
+  // Double clicks keep their meaning while zoomed.
+  wheel(at, 120);
+  double_click_video();
+  EXPECT_TRUE(page_->Enlarged());
+  double_click_video();
+  EXPECT_FALSE(page_->Enlarged());
+
+  video->Clear();
+  EXPECT_FALSE(zoom.Zoomed());
+  wheel(at, 120);
+  child("stop")->click();
+  EXPECT_FALSE(zoom.Zoomed());
   EXPECT_TRUE(messages_.shown.empty());
 }
 

@@ -29,7 +29,14 @@ using model_test::Recorder;
 constexpr const char* kFleet =
     "device 300000000001 13700000001 123456\n"
     "channel 0 client-monitor-direct\n"
-    "channel 1 client-monitor-direct\n";
+    "channel 1 client-monitor-direct\n"
+    "set gps-track 22.54310 114.05790 40\n";
+
+// The SDK's configuration commands with the position asked as GetGPSData.
+class PositionedDevice : public ui::SdkDeviceConfig {
+ public:
+  std::string gps_data(long handle, long channel) override { return GetGPSData(handle, channel); }
+};
 
 class RemoteConfigDialog : public ::testing::Test {
  protected:
@@ -76,7 +83,7 @@ class RemoteConfigDialog : public ::testing::Test {
   std::unique_ptr<orvsim::Simulator> sim_;
   model::ClientState state_;
   Recorder messages_;
-  ui::SdkDeviceConfig device_;
+  PositionedDevice device_;
   std::unique_ptr<ui::CRemoteParamsCfg> dialog_;
 };
 
@@ -174,3 +181,21 @@ TEST_F(RemoteConfigDialog, EnterMarksTheDeviceNameForSaveParamsAndEscapeKeepsThe
 }
 
 }  // namespace
+
+TEST_F(RemoteConfigDialog, VehiclePositionIsAskedOnOpeningAndWithGetStatus) {
+  auto* position = child("gpsPosition");
+  EXPECT_TRUE(position->isReadOnly());
+  // Filled off the GUI thread: the page stays usable meanwhile.
+  EXPECT_FALSE(dialog_->Page()->Busy());
+  ASSERT_TRUE(pump_until([&] { return !position->text().isEmpty(); }));
+  EXPECT_TRUE(position->text().startsWith(QStringLiteral("北纬22.5")))
+      << position->text().toStdString();
+  EXPECT_TRUE(position->text().endsWith(QStringLiteral(" 40km/h")))
+      << position->text().toStdString();
+  EXPECT_TRUE(logged("/gpsdata-get").has_value());
+
+  sim_->control().set_error("300000000001", "no receiver");
+  child<QPushButton>("getStatus")->click();
+  ASSERT_TRUE(pump_until([&] { return position->text() == QStringLiteral("无定位信息"); }));
+  EXPECT_TRUE(pump_until([&] { return !dialog_->Page()->Busy(); }));
+}

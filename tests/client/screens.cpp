@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "demo_workdir.h"
 #include "model/user_dialogs.h"
 #include "model/users.h"
+#include "platform/clock.h"
 #include "platform/drives.h"
 #include "screens_util.h"
 #include "simulator.h"
@@ -140,6 +142,10 @@ int main(int argc, char** argv) {
     about.show();
     failures += !save(about, out, "about.png");
     about.hide();
+    ui::CShortcutsDlg keys;
+    keys.show();
+    failures += !save(keys, out, "shortcuts.png");
+    keys.hide();
   }
 
   demo::DemoOptions demo_options;
@@ -245,6 +251,28 @@ int main(int argc, char** argv) {
       failures += !preview_live(desk, 16);
       failures += !save(desk, out, "main-16-live.png");
 
+      {
+        // The health overlay on every pane; coach-11's second channel stops
+        // sending and shows the interruption, ferry-1's first goes through
+        // the relay.
+        desk.ToggleHealthOverlay();
+        int stalled = -1;
+        for (int i = 0; i < 16; ++i)
+          if (desk.Pane(i)->Address() == QStringLiteral("100000000011") &&
+              desk.Pane(i)->Channel() == 1)
+            stalled = i;
+        if (stalled >= 0) {
+          sim20.devices().inject("100000000011", 1, orvsim::MediaFault::stop_sending);
+          const auto now = [] { return static_cast<std::int64_t>(platform::tick_ms64()); };
+          if (!pump_until([&] { return desk.Pane(stalled)->Stalled(now()); }, 10000))
+            std::printf("pane %d did not show the interruption\n", stalled);
+        }
+        pump_until([] { return false; }, 2500);  // rates over a few ticks, the GPS answers
+        failures += !save(desk, out, "main-health.png");
+        sim20.devices().inject("100000000011", 1, orvsim::MediaFault::resume_sending);
+        desk.ToggleHealthOverlay();
+      }
+
       desk.SelectPane(5);
       ui::CMyOutput* pane = desk.Pane(5);
       QMenu* menu = desk.BuildPaneMenu(5);
@@ -297,6 +325,20 @@ int main(int argc, char** argv) {
 
       failures += !preview_live(desk, 1);
       failures += !save(desk, out, "main-1.png");
+
+      {
+        // Two and a half times around a point right of the picture's centre.
+        ui::CMyOutput* one = desk.Pane(desk.Desk().selected_pane);
+        const QPointF at(one->width() * 0.6, one->height() * 0.45);
+        for (int step = 0; step < 4; ++step) {
+          QWheelEvent wheel(at, one->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                            Qt::NoModifier, Qt::NoScrollPhase, false);
+          QApplication::sendEvent(one, &wheel);
+        }
+        pump_until([] { return false; }, 1200);  // pictures at the zoomed size
+        failures += !save(desk, out, "pane-zoomed.png");
+        one->ResetZoom();
+      }
 
       desk.OnLock();
       failures += !save(desk, out, "main-locked.png");

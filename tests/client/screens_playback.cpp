@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <cstdio>
 
@@ -113,6 +114,19 @@ int playback(const Context& c) {
     failures += !save_screen(c.out, "playback-enlarged.png");
     double_click(page->Video());
     settle(300);
+
+    // x2.5 (4.1 wheel notches) around the corner of the bright box and the moving bar.
+    ui::CPlayVideo* video = page->Video();
+    const QPointF at(video->width() * 0.3, video->height() * 0.45);
+    QWheelEvent wheel(at, video->mapToGlobal(at), QPoint(), QPoint(0, 493), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(video, &wheel);
+    settle(500);
+    if (!video->Zoom().Zoomed()) {
+      std::printf("playback: the wheel did not zoom\n");
+      ++failures;
+    }
+    failures += !save(dialog, c.out, "playback-zoomed.png");
     dialog.reject();
   }
   state.drives = drives;

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "client_test_util.h"
@@ -6,11 +7,21 @@
 #include "tavimor_app.h"
 #include "ui/remote_config.h"
 #include "ui/sdk_login.h"
+#include "velmosdk.h"
 
 namespace screens {
+namespace {
+
+// The position asked as GetGPSData, so the picture shows the moving vehicle.
+class PositionedDevice : public ui::SdkDeviceConfig {
+ public:
+  std::string gps_data(long handle, long channel) override { return GetGPSData(handle, channel); }
+};
+
+}  // namespace
 
 int remote_config(const Context& c) {
-  ui::SdkDeviceConfig device;
+  PositionedDevice device;
   ui::CRemoteParamsCfg dialog(c.app.State(), 0, device, c.sink, c.app.MainWindow());
   dialog.show();
   ui::CRemoteDevConfig* page = dialog.Page();
@@ -33,6 +44,8 @@ int remote_config(const Context& c) {
     std::printf("remote-config: the arming read back does not show\n");
     ++failures;
   }
+  auto* position = dialog.findChild<QLineEdit*>(QStringLiteral("gpsPosition"));
+  if (!client_test::pump_until([&] { return !position->text().isEmpty(); }, 30000)) ++failures;
   failures += !save(dialog, c.out, "remote-config.png");
   dialog.hide();
   return failures;

@@ -85,7 +85,7 @@ int remote_config(const Context& c);
 int local_settings(const Context& c);
 // add-user.png, edit-rights.png, admin-password.png, password-change.png
 int users(const Context& c);
-// playback.png, playback-playing.png, playback-enlarged.png
+// playback.png, playback-playing.png, playback-enlarged.png, playback-zoomed.png
 int playback(const Context& c);
 // event-log.png
 int event_log(const Context& c);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "model/desk.h"
+#include "model/stream_health.h"
 #include "model_test_util.h"
 
 namespace {
@@ -131,6 +132,61 @@ TEST(ModelDesk, CompressionOfTheIndexes) {
   c.bit_rate_index = 8;
   c.video_type_index = 2;
   EXPECT_EQ(model::compression_of(c), (model::Compression{0, 25, 1024, 3}));
+}
+
+}  // namespace
+
+namespace {
+
+// Stream health: rates survive a counter that starts again, the stall edge,
+// the overlay's lines and a device's going and coming back.
+TEST(ModelDesk, StreamHealth) {
+  model::RateMeter m(3000);
+  EXPECT_EQ(m.per_second(), 0);
+  m.add(1000, 0);
+  m.add(1200, 5);
+  EXPECT_EQ(m.per_second(), 0);  // under half a second
+  for (int t = 2000; t <= 6000; t += 1000) m.add(t, static_cast<std::uint64_t>((t - 1000) / 40));
+  EXPECT_NEAR(m.per_second(), 25.0, 0.01);
+  m.add(7000, 3);  // a new stream: the old samples go
+  EXPECT_EQ(m.per_second(), 0);
+  m.add(8000, 28);
+  EXPECT_NEAR(m.per_second(), 25.0, 0.01);
+
+  EXPECT_FALSE(model::stream_stalled(-1, 100000));  // never had a picture: starting
+  EXPECT_FALSE(model::stream_stalled(1000, 1000 + model::kStallMs));
+  EXPECT_TRUE(model::stream_stalled(1000, 1001 + model::kStallMs));
+
+  model::PaneHealth h;
+  h.connect = model::connect_type_words("client-monitor-middle-transfer");
+  h.fps = 24.96;
+  h.kbps = 511.6;
+  h.since_picture_ms = 40;
+  h.reconnects = 2;
+  const auto lines = model::health_lines(h);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], u"连接：中转");
+  EXPECT_EQ(lines[1], u"帧率：25.0 帧/秒   码率：512 kbit/s");
+  EXPECT_EQ(lines[2], u"画面：0.0 秒前");
+  EXPECT_EQ(lines[3], u"重连：2 次");
+  h.last_failure = model::notice_words(2144) + u" 20:41:07";
+  h.position = u"北纬39.90421°";
+  EXPECT_EQ(model::health_lines(h).size(), 6u);
+  EXPECT_EQ(model::health_lines(h)[4], u"故障：网络中断 20:41:07");
+  EXPECT_EQ(model::connect_type_words("odd"), u"odd");
+  EXPECT_TRUE(model::notice_words(2145).empty());  // a stream start is no failure
+  EXPECT_EQ(model::stall_text({2026, 12, 8, 20, 41, 7, 2}, 12900), u"20:41:07 起，已 12 秒");
+
+  using Seen = model::DeviceWatch::Seen;
+  model::DeviceWatch w;
+  EXPECT_FALSE(w.observe(0, u"bus-7", Seen::up));  // first seen up: nothing to say
+  EXPECT_EQ(w.observe(0, u"bus-7", Seen::down), u"设备 bus-7 失去连接");
+  EXPECT_FALSE(w.observe(0, u"bus-7", Seen::down));  // once per change
+  EXPECT_TRUE(w.down(0));
+  EXPECT_EQ(w.observe(0, u"bus-7", Seen::up), u"设备 bus-7 恢复连接");
+  EXPECT_EQ(w.observe(1, u"van-9", Seen::down), u"设备 van-9 失去连接");  // never up
+  w.forget(1);
+  EXPECT_FALSE(w.observe(1, u"van-9", Seen::up));
 }
 
 }  // namespace

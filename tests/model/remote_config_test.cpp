@@ -201,6 +201,17 @@ TEST_F(RemoteConfig, PtzSaveStoresTheChannelThenSendsItsRecord) {
   EXPECT_EQ(messages.texts(), std::vector<std::u16string>{u"保存rs485参数失败"});
 }
 
+TEST_F(RemoteConfig, PositionIsAskedOnlyOfALoggedInServer) {
+  const auto query = page.gps_query();
+  ASSERT_TRUE(query);
+  EXPECT_EQ(query->handle, 7);
+  EXPECT_EQ(query->channel, 0);
+  // A device configuration without the command reports no position.
+  EXPECT_EQ(device.gps_data(7, 0), "");
+  server().login_handle = -1;
+  EXPECT_FALSE(page.gps_query());
+}
+
 TEST_F(RemoteConfig, CopyToAllChannelsFillsEveryUsedChannelAndKeepsNames) {
   const model::ChannelRecord unused = server().channels[6];
   model::VideoSettings video = page.video(2);

@@ -1,6 +1,7 @@
 #include "controls/bitmap_tree.h"
 
 #include <QHeaderView>
+#include <QMimeData>
 #include <QTreeWidgetItemIterator>
 
 #include <memory>
@@ -61,4 +62,29 @@ void CBitmapTree::SetImages(const QList<QPixmap>& images) {
   images_ = images;
   for (QTreeWidgetItemIterator it(this); *it; ++it)
     (*it)->setIcon(0, icon_for((*it)->data(0, kImageRole).toInt()));
+}
+
+void CBitmapTree::SetChildDrag(bool on) {
+  setDragEnabled(on);
+  // Server items give no drag data (mimeData), so only channels leave.
+  setDragDropMode(on ? QAbstractItemView::DragOnly : QAbstractItemView::NoDragDrop);
+}
+
+QMimeData* CBitmapTree::mimeData(const QList<QTreeWidgetItem*>& items) const {
+  if (items.size() != 1 || !items.front()->parent()) return nullptr;
+  auto mime = std::make_unique<QMimeData>();
+  mime->setData(QString::fromLatin1(kItemMime),
+                QByteArray::number(ItemData(items.front()->parent())) + ' ' +
+                    QByteArray::number(ItemData(items.front())));
+  return mime.release();
+}
+
+bool CBitmapTree::DraggedItem(const QMimeData* mime, qint64& parent_data, qint64& item_data) {
+  if (!mime || !mime->hasFormat(QString::fromLatin1(kItemMime))) return false;
+  const QList<QByteArray> words = mime->data(QString::fromLatin1(kItemMime)).split(' ');
+  if (words.size() != 2) return false;
+  bool ok1 = false, ok2 = false;
+  parent_data = words[0].toLongLong(&ok1);
+  item_data = words[1].toLongLong(&ok2);
+  return ok1 && ok2;
 }

@@ -360,7 +360,8 @@ void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& mes
   }
 }
 
-void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop) {
+void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop,
+                     const std::function<void(int, bool)>& result) {
   for (const LoginRequest& r : login_requests(state)) {
     if (stop && stop->load()) return;
     // A server that holds a handle keeps it: logging it in again would take
@@ -370,15 +371,17 @@ void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<boo
       if (state.servers.servers[r.index].login_handle >= 0) continue;
     }
     const long handle = do_login(sdk, r);
-    if (handle < 0) continue;
-    std::lock_guard lock(state.table_mutex);
-    apply_login(state, r, handle, false);
+    if (handle >= 0) {
+      std::lock_guard lock(state.table_mutex);
+      apply_login(state, r, handle, false);
+    }
+    if (result) result(r.index, handle >= 0);
   }
 }
 
 bool ReloginWorker::start() {
   if (thread_.running()) return false;
-  if (!thread_.create([this] { relogin_servers(state_, sdk_, &stop_); })) return false;
+  if (!thread_.create([this] { relogin_servers(state_, sdk_, &stop_, result_); })) return false;
   thread_.resume();
   return true;
 }

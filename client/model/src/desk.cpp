@@ -163,4 +163,25 @@ Compression compression_of(const ChannelRecord& c) {
   return out;
 }
 
+namespace {
+constexpr std::array<Shortcut, 12> kShortcuts{{
+    {u"F11", u"选中窗口全屏 / 退出全屏"},
+    {u"Esc", u"退出全屏；未全屏时恢复画面缩放"},
+    {u"Ctrl+1", u"1 画面"},
+    {u"Ctrl+2", u"4 画面"},
+    {u"Ctrl+3", u"9 画面"},
+    {u"Ctrl+4", u"16 画面"},
+    {u"Page Up / Page Down", u"上一页 / 下一页"},
+    {u"空格", u"暂停 / 开始循环"},
+    {u"方向键", u"按住时转动选中窗口的云台"},
+    {u"Ctrl+I", u"显示 / 隐藏通道状态"},
+    {u"鼠标滚轮 / 拖动", u"画面数字缩放 / 平移"},
+    {u"0", u"恢复画面缩放"},
+}};
+}  // namespace
+
+std::span<const Shortcut> desk_shortcuts() {
+  return kShortcuts;
+}
+
 }  // namespace model

@@ -182,6 +182,10 @@ Rs485Record rs485_record(const PtzSettings& s) {
   return r;
 }
 
+std::string DeviceConfig::gps_data(long, long) {
+  return {};
+}
+
 DeviceResult run_device_request(DeviceConfig& device, const DeviceRequest& request) {
   DeviceResult out;
   out.request = request;
@@ -216,6 +220,16 @@ DeviceResult run_device_request(DeviceConfig& device, const DeviceRequest& reque
       },
       request);
   return out;
+}
+
+std::optional<GpsQuery> RemoteDevConfig::gps_query() const {
+  long handle = -1;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    handle = record().login_handle;
+  }
+  if (handle < 0) return std::nullopt;
+  return GpsQuery{handle, 0};
 }
 
 RemoteDevConfig::RemoteDevConfig(ClientState& state, int server, MessageSink& messages)

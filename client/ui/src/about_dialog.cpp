@@ -2,12 +2,16 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-
+#include <QTableWidget>
 #include <QVBoxLayout>
+
 #include "controls/bmp_button.h"
+#include "model/desk.h"
+#include "ui/message_box.h"
 
 namespace ui {
 
@@ -43,7 +47,16 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   ok->setMinimumWidth(80);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* keys = new CBMPButton(QStringLiteral("快捷键"), this);
+  keys->setObjectName(QStringLiteral("shortcuts"));
+  keys->setMinimumWidth(80);
+  keys->setAutoDefault(false);
+  connect(keys, &QPushButton::clicked, this, [this] {
+    CShortcutsDlg list(this);
+    list.exec();
+  });
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(keys);
   buttons->addStretch(1);
   buttons->addWidget(ok);
 
@@ -54,6 +67,42 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   outer->addLayout(buttons);
   outer->activate();
   setFixedSize(sizeHint().expandedTo(QSize(340, 170)));
+}
+
+CShortcutsDlg::CShortcutsDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("快捷键"));
+  const auto list = model::desk_shortcuts();
+  auto* table = new QTableWidget(static_cast<int>(list.size()), 2, this);
+  table->setObjectName(QStringLiteral("keys"));
+  table->setHorizontalHeaderLabels({QStringLiteral("按键"), QStringLiteral("功能")});
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionMode(QAbstractItemView::NoSelection);
+  table->setFocusPolicy(Qt::NoFocus);
+  for (int i = 0; i < table->rowCount(); ++i) {
+    const model::Shortcut& k = list[static_cast<std::size_t>(i)];
+    table->setItem(i, 0, new QTableWidgetItem(qs(k.keys)));
+    table->setItem(i, 1, new QTableWidgetItem(qs(k.action)));
+  }
+  table->resizeColumnsToContents();
+  table->resizeRowsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+  int h = table->horizontalHeader()->height() + 4;
+  for (int i = 0; i < table->rowCount(); ++i) h += table->rowHeight(i);
+  table->setMinimumSize(table->columnWidth(0) + table->columnWidth(1) + 40, h);
+
+  auto* ok = new CBMPButton(QStringLiteral("确定"), this);
+  ok->setObjectName(QStringLiteral("ok"));
+  ok->setMinimumWidth(80);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(16, 16, 16, 12);
+  outer->addWidget(table, 1);
+  outer->addLayout(buttons);
 }
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -28,6 +29,7 @@
 #include "platform/text.h"
 #include "ui/about_dialog.h"
 #include "ui/event_log_window.h"
+#include "ui/gps_poller.h"
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
 #include "ui/playback.h"
@@ -132,6 +134,10 @@ CTavimorDlg::CTavimorDlg(model::ClientState& state, model::MessageSink& messages
   const QPixmap icon = skin::picture(QStringLiteral("icon.png"));
   if (!icon.isNull()) setWindowIcon(QIcon(icon));
   build_controls();
+  relogin_.set_result_hook([this](int server, bool ok) {
+    QMetaObject::invokeMethod(
+        this, [this, server, ok] { on_relogin_result(server, ok); }, Qt::QueuedConnection);
+  });
 }
 
 CTavimorDlg::~CTavimorDlg() {
@@ -155,6 +161,8 @@ void CTavimorDlg::build_controls() {
     connect(pane, &CMyOutput::leftDoubleClicked, this, &CTavimorDlg::on_pane_double_click);
     connect(pane, &CMyOutput::recordingChanged, this, &CTavimorDlg::on_recording_changed);
     connect(pane, &CMyOutput::streamNotice, this, &CTavimorDlg::on_stream_notice);
+    connect(pane, &CMyOutput::paneDropped, this, &CTavimorDlg::SwapPanes);
+    connect(pane, &CMyOutput::channelDropped, this, &CTavimorDlg::DropChannel);
     panes_[static_cast<std::size_t>(i)] = pane;
   }
 
@@ -189,6 +197,18 @@ void CTavimorDlg::build_controls() {
   tree_->setObjectName(id_name(1554));
   connect(tree_, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* item) { OnTreeDoubleClick(item); });
+  tree_->SetChildDrag(true);
+
+  gps_ = new GpsPoller({}, this);
+  connect(gps_, &GpsPoller::position, this,
+          [this](long login, int, const std::optional<model::GpsFix>& fix, const QString& raw) {
+            // One position per vehicle: every pane of the device shows it.
+            const QString text = fix             ? qs(model::gps_text(*fix))
+                                 : raw.isEmpty() ? QString()
+                                                 : QStringLiteral("无定位信息");
+            for (CMyOutput* p : panes_)
+              if (p->PlayHandle() >= 0 && p->LoginHandle() == login) p->SetPosition(text);
+          });
 
   ptz_group_ = new QWidget(this);
   ptz_group_->setObjectName(QStringLiteral("ptz"));
@@ -300,6 +320,28 @@ void CTavimorDlg::build_controls() {
   });
   auto* exit = make_button(commands_, 1000, QStringLiteral("退出系统"));
   connect(exit, &QPushButton::clicked, this, &CTavimorDlg::OnExit);
+  build_shortcuts();
+}
+
+void CTavimorDlg::build_shortcuts() {
+  // Keys that no control of the desk uses work wherever the focus is; the
+  // arrows, Space and the page keys come through keyPressEvent, so the tree
+  // and the buttons keep theirs.
+  auto key = [this](const QKeySequence& seq, auto&& action) {
+    auto* sc = new QShortcut(seq, this);
+    sc->setContext(Qt::WindowShortcut);
+    sc->setAutoRepeat(false);
+    connect(sc, &QShortcut::activated, this, action);
+  };
+  key(QKeySequence(Qt::Key_F11), [this] { FullScreenPane(); });
+  key(QKeySequence(Qt::Key_Escape), [this] { OnEscape(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_I), [this] { ToggleHealthOverlay(); });
+  for (std::size_t i = 0; i < model::kPageSizes.size(); ++i)
+    key(QKeySequence(Qt::CTRL | (Qt::Key_1 + static_cast<int>(i))),
+        [this, n = model::kPageSizes[i]] {
+          // The layout combo is among the controls the lock disables.
+          if (!desk_.locked) SelectLayout(n);
+        });
 }
 
 void CTavimorDlg::build_ptz_pad() {
@@ -491,9 +533,11 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
   bit_rate_->SetTitle(QStringLiteral("码率(kbps)"));
   bit_rate_->SetValue(0);
   start_timer(kBitRateTimer, 1000);
+  start_timer(kHealthTimer, 1000);
 
   if (close_splash) close_splash();
   FillDeviceTree();
+  panes_[0]->setFocus();
 }
 
 void CTavimorDlg::OnPlayBack() {
@@ -779,6 +823,12 @@ QMenu* CTavimorDlg::BuildPaneMenu(int pane) {
   item(32778, QStringLiteral("报警输出"), false, [] {});
   item(32781, QStringLiteral("停止预览"), plays, [this, pane] { StopPane(pane); });
   item(32782, QStringLiteral("设置预置位"), plays, [this, pane] { OpenPresetDialog(pane); });
+  pane_menu_->addSeparator();
+  QAction* health = pane_menu_->addAction(QStringLiteral("显示通道状态\tCtrl+I"), this,
+                                          [this] { ToggleHealthOverlay(); });
+  health->setObjectName(QStringLiteral("healthOverlay"));
+  health->setCheckable(true);
+  health->setChecked(health_overlay_);
   return pane_menu_;
 }
 
@@ -985,12 +1035,7 @@ void CTavimorDlg::on_pane_double_click(int pane) {
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
   if (p->PlayHandle() < 0) return;
   if (desk_.single_full_screen || desk_.multi_full_screen) {
-    desk_.single_full_screen = desk_.multi_full_screen = false;
-    desk_.enlarged = false;
-    set_controls_visible(true);
-    apply_layout(restore_page_size_, restore_page_size_ == 1 ? pane : 0);
-    SelectPane(pane);
-    bit_rate_on_ = true;
+    leave_full_screen(pane);
   } else if (desk_.enlarged || desk_.page_size == 1) {
     desk_.single_full_screen = true;
     if (!desk_.enlarged) restore_page_size_ = desk_.page_size;
@@ -1004,6 +1049,96 @@ void CTavimorDlg::on_pane_double_click(int pane) {
     apply_layout(1, pane);
     bit_rate_on_ = true;
   }
+}
+
+void CTavimorDlg::leave_full_screen(int pane) {
+  desk_.single_full_screen = desk_.multi_full_screen = false;
+  desk_.enlarged = false;
+  set_controls_visible(true);
+  apply_layout(restore_page_size_, restore_page_size_ == 1 ? pane : 0);
+  SelectPane(pane);
+  bit_rate_on_ = true;
+}
+
+void CTavimorDlg::FullScreenPane() {
+  const int pane = desk_.selected_pane;
+  CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
+  if (desk_.single_full_screen || desk_.multi_full_screen) {
+    leave_full_screen(pane);
+    return;
+  }
+  // The double click's rule: only a pane that plays fills the screen.
+  if (p->PlayHandle() < 0) return;
+  if (!desk_.enlarged) restore_page_size_ = desk_.page_size;
+  desk_.single_full_screen = true;
+  set_controls_visible(false);
+  for (auto* other : panes_) other->setVisible(other == p);
+  p->SetPaneRect({0, 0, width(), height()});
+  bit_rate_on_ = false;
+}
+
+void CTavimorDlg::OnEscape() {
+  if (desk_.single_full_screen || desk_.multi_full_screen) {
+    leave_full_screen(desk_.selected_pane);
+    return;
+  }
+  panes_[static_cast<std::size_t>(desk_.selected_pane)]->ResetZoom();
+}
+
+// ---- stream health ----
+
+void CTavimorDlg::ToggleHealthOverlay() {
+  health_overlay_ = !health_overlay_;
+  for (CMyOutput* p : panes_) p->SetHealthOverlay(health_overlay_);
+  if (health_overlay_) {
+    gps_->Start(5000);
+    health_tick();
+  } else {
+    gps_->Stop();
+  }
+}
+
+void CTavimorDlg::health_tick() {
+  const auto now = static_cast<std::int64_t>(platform::tick_ms64());
+  struct Count {
+    int playing = 0;
+    int lost = 0;
+  };
+  std::map<int, Count> servers;
+  std::vector<std::pair<long, int>> gps_targets;
+  for (CMyOutput* p : panes_) {
+    p->HealthTick(now);
+    if (p->PlayHandle() < 0) continue;
+    const auto entry = p->Entry();
+    if (!entry) continue;
+    Count& c = servers[entry->server_index];
+    ++c.playing;
+    if (!p->StreamStatus().isEmpty()) ++c.lost;
+    const long login = p->LoginHandle();
+    if (login >= 0 && std::none_of(gps_targets.begin(), gps_targets.end(),
+                                   [&](const auto& t) { return t.first == login; }))
+      gps_targets.emplace_back(login, p->Channel());
+  }
+  if (health_overlay_) gps_->SetTargets(std::move(gps_targets));
+  for (const auto& [server, c] : servers)
+    device_seen(server, c.lost == c.playing ? model::DeviceWatch::Seen::down
+                                            : model::DeviceWatch::Seen::up);
+}
+
+void CTavimorDlg::on_relogin_result(int server, bool ok) {
+  device_seen(server, ok ? model::DeviceWatch::Seen::up : model::DeviceWatch::Seen::down);
+}
+
+void CTavimorDlg::device_seen(int server, model::DeviceWatch::Seen seen) {
+  if (server < 0 || server >= model::kMaxServers) return;
+  std::u16string name;
+  {
+    std::lock_guard lock(state_.table_mutex);
+    if (!state_.servers.servers[server].used()) return;
+    name = state_.servers.servers[server].name;
+  }
+  if (const auto line = device_watch_.observe(server, name, seen))
+    state_.events.append(*line, clock_->local_now());
 }
 
 // ---- preview ----
@@ -1105,9 +1240,18 @@ void CTavimorDlg::SetAlarmSlot(int slot, long login_handle) {
 
 void CTavimorDlg::OnTreeDoubleClick(QTreeWidgetItem* item) {
   if (!item || !item->parent()) return;  // a server item
+  show_channel(desk_.selected_pane, static_cast<int>(CBitmapTree::ItemData(item->parent())),
+               static_cast<int>(CBitmapTree::ItemData(item)));
+}
+
+void CTavimorDlg::DropChannel(int pane, int server, int channel) {
+  if (pane < 0 || pane >= model::kPanes || desk_.locked) return;
+  SelectPane(pane);
+  show_channel(pane, server, channel);
+}
+
+void CTavimorDlg::show_channel(int pane, int server, int channel) {
   if (!guard(model::rights::kShowChannel)) return;
-  const int server = static_cast<int>(CBitmapTree::ItemData(item->parent()));
-  const int channel = static_cast<int>(CBitmapTree::ItemData(item));
   bool full = false;
   std::optional<model::ChannelRecord> entry;
   {
@@ -1128,7 +1272,6 @@ void CTavimorDlg::OnTreeDoubleClick(QTreeWidgetItem* item) {
     return;
   }
   if (!entry) return;
-  const int pane = desk_.selected_pane;
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
   if (state_.settings.hardware_decoding) {
     // No decoder card shows video here: an idle pane logs the failed start.
@@ -1144,6 +1287,29 @@ void CTavimorDlg::OnTreeDoubleClick(QTreeWidgetItem* item) {
     return;
   desk_.previewing = true;
   preview_button_->setText(QStringLiteral("停止"));
+}
+
+void CTavimorDlg::SwapPanes(int from, int to) {
+  if (from == to || from < 0 || to < 0 || from >= model::kPanes || to >= model::kPanes ||
+      desk_.locked)
+    return;
+  if (!guard(model::rights::kShowChannel)) return;
+  CMyOutput* a = panes_[static_cast<std::size_t>(from)];
+  CMyOutput* b = panes_[static_cast<std::size_t>(to)];
+  if (a->PlayHandle() < 0) return;  // nothing to move
+  if (state_.settings.hardware_decoding) return;
+  const std::optional<model::ChannelRecord> ea = a->Entry();
+  const std::optional<model::ChannelRecord> eb =
+      b->PlayHandle() >= 0 ? b->Entry() : std::optional<model::ChannelRecord>();
+  if (!ea) return;
+  SelectPane(to);
+  run_worker([this, from, to, ea, eb] {
+    // Both stop first: a device channel plays in one pane at a time.
+    panes_[static_cast<std::size_t>(from)]->StopLive();
+    panes_[static_cast<std::size_t>(to)]->StopLive();
+    start_pane(to, *ea);
+    if (eb) start_pane(from, *eb);
+  });
 }
 
 bool CTavimorDlg::run_worker(std::function<void()> body, std::function<void()> done) {
@@ -1255,6 +1421,24 @@ void CTavimorDlg::closeEvent(QCloseEvent* e) {
   OnExit();
 }
 
+namespace {
+// The arrow keys and the PTZ commands they hold (release: stop, 30).
+int arrow_command(int key) {
+  switch (key) {
+    case Qt::Key_Up:
+      return 21;
+    case Qt::Key_Down:
+      return 22;
+    case Qt::Key_Left:
+      return 23;
+    case Qt::Key_Right:
+      return 24;
+    default:
+      return 0;
+  }
+}
+}  // namespace
+
 void CTavimorDlg::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_Space && (e->modifiers() & Qt::AltModifier)) {
     system_menu_->popup(mapToGlobal(QPoint(0, 0)));
@@ -1265,7 +1449,48 @@ void CTavimorDlg::keyPressEvent(QKeyEvent* e) {
     e->accept();
     return;
   }
+  const bool plain = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+  if (plain && !desk_.locked) {
+    if (const int command = arrow_command(e->key())) {
+      e->accept();
+      if (e->isAutoRepeat() || held_arrow_) return;
+      held_arrow_ = e->key();
+      ptz_press(command);
+      return;
+    }
+    switch (e->key()) {
+      case Qt::Key_Space:
+        e->accept();
+        if (!e->isAutoRepeat()) PauseCycling();
+        return;
+      case Qt::Key_PageDown:
+        e->accept();
+        if (!e->isAutoRepeat()) NextPage();
+        return;
+      case Qt::Key_PageUp:
+        e->accept();
+        if (!e->isAutoRepeat()) PreviousPage();
+        return;
+      case Qt::Key_0:
+        e->accept();
+        panes_[static_cast<std::size_t>(desk_.selected_pane)]->ResetZoom();
+        return;
+      default:
+        break;
+    }
+  }
   QDialog::keyPressEvent(e);
+}
+
+void CTavimorDlg::keyReleaseEvent(QKeyEvent* e) {
+  if (arrow_command(e->key()) && !e->isAutoRepeat()) {
+    e->accept();
+    if (held_arrow_ != e->key()) return;
+    held_arrow_ = 0;
+    ptz_release(30);
+    return;
+  }
+  QDialog::keyReleaseEvent(e);
 }
 
 bool CTavimorDlg::guard(std::uint32_t right) {
@@ -1363,6 +1588,9 @@ void CTavimorDlg::on_timer(int id) {
     }
     case kPackTimer:
       model::file_packing(clock_->seconds_now(), *recorders_);
+      break;
+    case kHealthTimer:
+      health_tick();
       break;
     case kCycleTimer:
       stop_timer(kCycleTimer);

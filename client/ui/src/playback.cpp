@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <mutex>
@@ -190,6 +192,8 @@ CPlayVideo::CPlayVideo(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(352, 288);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  // Clicked, it takes the keys that reset the zoom.
+  setFocusPolicy(Qt::ClickFocus);
   QtWindowBackend::Hooks hooks;
   hooks.repaint = [this] { update(); };
   window_ = std::make_unique<QtWindow>(this, std::move(hooks), 352, 288);
@@ -202,6 +206,22 @@ CPlayVideo::~CPlayVideo() {
 
 void CPlayVideo::Clear() {
   Backend().clear();
+  ResetZoom();
+  update();
+}
+
+void CPlayVideo::ResetZoom() {
+  zoom_.Reset();
+  zoom_changed();
+}
+
+void CPlayVideo::zoom_changed() {
+  if (zoom_.Panning())
+    setCursor(Qt::ClosedHandCursor);
+  else if (zoom_.Zoomed())
+    setCursor(Qt::OpenHandCursor);
+  else
+    unsetCursor();
   update();
 }
 
@@ -215,10 +235,7 @@ void CPlayVideo::paintEvent(QPaintEvent*) {
   }
   // The player scales to the window; a picture of the size before a resize
   // is stretched until the next one comes.
-  if (picture->size() == all.size())
-    p.drawImage(0, 0, *picture);
-  else
-    p.drawImage(all, *picture);
+  zoom_.Draw(p, all, *picture);
 }
 
 void CPlayVideo::resizeEvent(QResizeEvent*) {
@@ -228,6 +245,48 @@ void CPlayVideo::resizeEvent(QResizeEvent*) {
 
 void CPlayVideo::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton && on_double_click) on_double_click();
+}
+
+void CPlayVideo::wheelEvent(QWheelEvent* e) {
+  if (zoom_.Wheel(e, size()))
+    zoom_changed();
+  else
+    QWidget::wheelEvent(e);
+}
+
+void CPlayVideo::mousePressEvent(QMouseEvent* e) {
+  if (zoom_.Press(e))
+    zoom_changed();
+  else
+    QWidget::mousePressEvent(e);
+}
+
+void CPlayVideo::mouseMoveEvent(QMouseEvent* e) {
+  const bool panning = zoom_.Panning();
+  if (zoom_.Move(e, size()))
+    zoom_changed();
+  else if (panning)
+    zoom_changed();  // the pan ended without a release
+  else
+    QWidget::mouseMoveEvent(e);
+}
+
+void CPlayVideo::mouseReleaseEvent(QMouseEvent* e) {
+  if (zoom_.Release(e))
+    zoom_changed();
+  else
+    QWidget::mouseReleaseEvent(e);
+}
+
+void CPlayVideo::keyPressEvent(QKeyEvent* e) {
+  // Unzoomed, Escape keeps its meaning for the window.
+  const bool reset = e->key() == Qt::Key_Escape || e->key() == Qt::Key_0;
+  if (reset && zoom_.Zoomed()) {
+    ResetZoom();
+    e->accept();
+    return;
+  }
+  QWidget::keyPressEvent(e);
 }
 
 // ---- the file page ----
@@ -642,6 +701,8 @@ bool CLocalFilePlay::open_selected() {
                              reinterpret_cast<void*>(generation_));
   const fs::path path = rows_[static_cast<std::size_t>(row)].path;
   if (path.empty()) return false;
+  // Another file: its picture starts whole.
+  video_->ResetZoom();
   naming_ = model::playback_snapshot_naming(platform::u16_from_utf8(path.filename().string()),
                                             rows_channel_);
   if (!Play264_OpenFile(kPlayPort, path.c_str())) return false;

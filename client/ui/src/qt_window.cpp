@@ -125,8 +125,10 @@ void QtWindowBackend::fill_picture(int width, int height, PictureFill fill, void
     if (!filled || generation != generation_) return;
   }
   ++pictures_;
+  const auto now = static_cast<std::int64_t>(platform::tick_ms64());
   std::int64_t none = -1;
-  first_picture_ms_.compare_exchange_strong(none, static_cast<std::int64_t>(platform::tick_ms64()));
+  first_picture_ms_.compare_exchange_strong(none, now);
+  last_picture_ms_ = now;
   request_repaint();
 }
 
@@ -162,6 +164,7 @@ void QtWindowBackend::clear() {
   text_.clear();
   ++generation_;
   first_picture_ms_ = -1;
+  last_picture_ms_ = -1;
 }
 
 QtWindow::QtWindow(QObject* context, QtWindowBackend::Hooks hooks, int width, int height)

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "dialog_frame.h"
+#include "model/gps.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -114,11 +115,13 @@ CRemoteDevConfig::CRemoteDevConfig(model::ClientState& state, int server,
   show_video(controller_.video(0));
   show_ptz(controller_.ptz(0));
   show_arming(controller_.arming());
+  fetch_position();
 }
 
 CRemoteDevConfig::~CRemoteDevConfig() {
-  // Its queued result is dropped with this widget.
+  // Their queued results are dropped with this widget.
   thread_.join();
+  gps_thread_.join();
   if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -138,6 +141,11 @@ void CRemoteDevConfig::build() {
   auth_port_ = make_edit(device_group, "authPort", true);
   allowed_caller_ = make_edit(device_group, "allowedCaller", true);
   sim_phone_ = make_edit(device_group, "simPhone", true);
+  gps_position_ = make_edit(device_group, "gpsPosition", true);
+  // Room for a whole position line in the font of the page.
+  gps_position_->setMinimumWidth(gps_position_->fontMetrics().horizontalAdvance(
+                                     QStringLiteral("北纬39.90421° 东经116.40739° 120km/h")) +
+                                 16);
   QPushButton* save_device = button("保存", "saveDevice");
   {
     FieldGrid g(new QGridLayout(device_group), 1);
@@ -147,6 +155,7 @@ void CRemoteDevConfig::build() {
     g.add(QStringLiteral("鉴权端口"), auth_port_);
     g.add(QStringLiteral("可连接电话"), allowed_caller_);
     g.add(QStringLiteral("设备SIM卡号"), sim_phone_);
+    g.add(QStringLiteral("车辆位置"), gps_position_);
     g.add_buttons({save_device});
   }
 
@@ -272,8 +281,10 @@ void CRemoteDevConfig::build() {
           [this] { start(controller_.save_ptz(ptz_channel_->currentIndex(), read_ptz())); });
   connect(copy_ptz, &QPushButton::clicked, this,
           [this] { controller_.copy_ptz_to_all(read_ptz()); });
-  connect(get_status, &QPushButton::clicked, this,
-          [this] { start(controller_.query_alarm(u16(device_id_->text()))); });
+  connect(get_status, &QPushButton::clicked, this, [this] {
+    start(controller_.query_alarm(u16(device_id_->text())));
+    fetch_position();
+  });
   connect(save_arming, &QPushButton::clicked, this,
           [this] { start(controller_.save_arming(u16(device_id_->text()), read_arming())); });
   connect(change_password, &QPushButton::clicked, this, [this] {
@@ -360,7 +371,11 @@ void CRemoteDevConfig::start(model::DeviceRequest request) {
   const QPointer<CRemoteDevConfig> self(this);
   // The destructor joins the thread, so this object outlives the body.
   const bool created = thread_.create([this, self, request] {
-    model::DeviceResult result = model::run_device_request(device_, request);
+    model::DeviceResult result;
+    {
+      std::lock_guard lock(device_mutex_);
+      result = model::run_device_request(device_, request);
+    }
     QMetaObject::invokeMethod(
         this,
         [self, result = std::move(result)] {
@@ -375,6 +390,29 @@ void CRemoteDevConfig::start(model::DeviceRequest request) {
     return;
   }
   thread_.resume();
+}
+
+void CRemoteDevConfig::fetch_position() {
+  const auto query = controller_.gps_query();
+  if (!query) return;
+  // An answer on its way will do; the page never waits for the device.
+  if (gps_thread_.running()) return;
+  const QPointer<CRemoteDevConfig> self(this);
+  const bool created = gps_thread_.create([this, self, q = *query] {
+    std::string raw;
+    {
+      std::lock_guard lock(device_mutex_);
+      raw = device_.gps_data(q.handle, q.channel);
+    }
+    QString text = qs(model::position_text(raw));
+    QMetaObject::invokeMethod(
+        this,
+        [self, text = std::move(text)] {
+          if (self) self->gps_position_->setText(text);
+        },
+        Qt::QueuedConnection);
+  });
+  if (created) gps_thread_.resume();
 }
 
 void CRemoteDevConfig::finish(const model::DeviceResult& result) {

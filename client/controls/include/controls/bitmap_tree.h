@@ -12,6 +12,8 @@ class CBitmapTree : public QTreeWidget {
  public:
   // Role of the item's image index; Qt::UserRole holds its data.
   static constexpr int kImageRole = Qt::UserRole + 1;
+  // A dragged child item carries "<parent data> <item data>" under this type.
+  static constexpr const char* kItemMime = "application/x-bitmaptree-item";
 
   // The images default to tree_server.bmp (0) and tree_channel.bmp (1).
   explicit CBitmapTree(QWidget* parent = nullptr);
@@ -24,6 +26,13 @@ class CBitmapTree : public QTreeWidget {
   // Re-images the items already there.
   void SetImages(const QList<QPixmap>& images);
   const QList<QPixmap>& Images() const { return images_; }
+  // Child items may be dragged out (never dropped onto the tree).
+  void SetChildDrag(bool on);
+  // The data pair of a dragged child item; false for anything else.
+  static bool DraggedItem(const QMimeData* mime, qint64& parent_data, qint64& item_data);
+
+ protected:
+  QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
 
  private:
   QIcon icon_for(int image) const;

@@ -117,8 +117,10 @@ void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& mes
 // The periodic re-login of the servers without a login handle (those with one
 // keep it, so the SDK's login slots are not used up): the logins run without
 // the table lock, their results are stored under it. Failures change nothing. A set stop flag ends
-// the pass before the next server.
-void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop = nullptr);
+// the pass before the next server. result hears each attempt (server index,
+// logged in), on the calling thread.
+void relogin_servers(ClientState& state, DeviceLogin& sdk, const std::atomic<bool>* stop = nullptr,
+                     const std::function<void(int, bool)>& result = {});
 
 // Runs relogin_servers on its own thread, one run at a time, and joins it.
 class ReloginWorker {
@@ -130,6 +132,8 @@ class ReloginWorker {
   }
   // The 60-second timer: false while the previous run still goes on.
   bool start();
+  // Hears every attempt on the worker thread; set before the first start.
+  void set_result_hook(std::function<void(int, bool)> hook) { result_ = std::move(hook); }
   // Waits for the running pass, up to timeout_ms.
   bool wait(int timeout_ms) { return thread_.wait(timeout_ms); }
 
@@ -137,6 +141,7 @@ class ReloginWorker {
   ClientState& state_;
   DeviceLogin& sdk_;
   std::atomic<bool> stop_{false};
+  std::function<void(int, bool)> result_;
   platform::Thread thread_;
 };
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "model/messages.h"
@@ -90,5 +91,13 @@ struct Compression {
   bool operator==(const Compression&) const = default;
 };
 Compression compression_of(const ChannelRecord& channel);
+
+// The desk's keys, for the list the about dialog shows. Each key runs the
+// command of its button or menu item, rights check included.
+struct Shortcut {
+  std::u16string_view keys;
+  std::u16string_view action;
+};
+std::span<const Shortcut> desk_shortcuts();
 
 }  // namespace model

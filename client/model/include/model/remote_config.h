@@ -41,6 +41,9 @@ class DeviceConfig {
                                int unused1, std::string_view old_password,
                                std::string_view new_password, int emergency_tel_set, int unused2,
                                std::string_view emergency_tel) = 0;
+  // GetGPSData(login handle, channel): the device's position text, empty when
+  // it gave none. A device without the command reports none.
+  virtual std::string gps_data(long handle, long channel);
 };
 
 // ---- combo box contents (item index = stored index) ----
@@ -151,6 +154,13 @@ struct DeviceResult {
   Arming arming;   // the switches "获取状态" read (all off unless it succeeded)
 };
 
+// The position line of "车辆位置": the device's text asked on the login's
+// first channel.
+struct GpsQuery {
+  long handle = -1;
+  int channel = 0;
+};
+
 // Safe on any thread: only the device is called.
 DeviceResult run_device_request(DeviceConfig& device, const DeviceRequest& request);
 
@@ -193,6 +203,9 @@ class RemoteDevConfig {
   AlarmSet save_arming(std::u16string_view device_id, const Arming& shown) const;
   // "修改": the checks in order, each failing with its message.
   std::optional<PasswordSet> change_password(const PasswordForm& form);
+  // "车辆位置" on opening and with "获取状态"; none while the server is not
+  // logged in.
+  std::optional<GpsQuery> gps_query() const;
 
   // Messages and record updates of a finished command. The switches to show
   // in the check boxes when the command sets them ("获取状态").

@@ -22,6 +22,7 @@
 #include "model/client_state.h"
 #include "model/desk.h"
 #include "model/recording.h"
+#include "model/stream_health.h"
 #include "model/time_source.h"
 #include "platform/event.h"
 #include "platform/thread.h"
@@ -45,6 +46,7 @@ namespace ui {
 
 class CPresetPTZ;
 class CVoiceExchange;
+class GpsPoller;
 
 class CTavimorDlg : public QDialog {
   Q_OBJECT
@@ -57,6 +59,7 @@ class CTavimorDlg : public QDialog {
     kTimeSyncTimer = 3,
     kDiskTimer = 4,
     kPackTimer = 5,
+    kHealthTimer = 6,
     kReloginTimer = 16,
     kBitRateTimer = 1052704,
   };
@@ -96,6 +99,21 @@ class CTavimorDlg : public QDialog {
   void SetAlarmSlot(int slot, long login_handle);
   // A double click on a device-tree item.
   void OnTreeDoubleClick(QTreeWidgetItem* item);
+  // A device-tree channel dropped onto a pane: the double click's rules for
+  // that pane.
+  void DropChannel(int pane, int server, int channel);
+  // A pane dragged onto another: the two swap what they show (a pane that
+  // shows nothing takes the other's channel).
+  void SwapPanes(int from, int to);
+  // The stream health overlay on every pane (off at start).
+  void ToggleHealthOverlay();
+  bool HealthOverlayOn() const { return health_overlay_; }
+  // Asks the devices shown with the overlay on for their position.
+  GpsPoller& Gps() const { return *gps_; }
+  // F11: the selected pane alone on the screen, or back from full screen.
+  void FullScreenPane();
+  // Escape: back from full screen; else the selected pane's zoom resets.
+  void OnEscape();
   CBitmapTree* DeviceTree() const { return tree_; }
   // The PTZ pad in creation order (25 buttons).
   const std::vector<CColorButton*>& PtzPad() const { return ptz_pad_; }
@@ -178,8 +196,15 @@ class CTavimorDlg : public QDialog {
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
 
  private:
+  void build_shortcuts();
+  void show_channel(int pane, int server, int channel);
+  void leave_full_screen(int pane);
+  void health_tick();
+  void on_relogin_result(int server, bool ok);
+  void device_seen(int server, model::DeviceWatch::Seen seen);
   void build_controls();
   void build_ptz_pad();
   void ptz_press(int command);
@@ -268,6 +293,10 @@ class CTavimorDlg : public QDialog {
   CPresetPTZ* preset_dialog_ = nullptr;
   std::function<void(CVoiceExchange&)> talkback_setup_;  // a child of the desk
   int ptz_first_index_ = 0;
+  bool health_overlay_ = false;
+  GpsPoller* gps_ = nullptr;  // a child of the desk
+  model::DeviceWatch device_watch_;
+  int held_arrow_ = 0;  // the key whose PTZ command runs; 0: none
 
   // The preview thread starts the first page (panes kPaneStartPauseMs apart)
   // or stops every pane; the SDK calls may wait on the network.

@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "model/client_state.h"
 #include "model/desk.h"
 #include "model/records.h"
+#include "model/stream_health.h"
 #include "ui/qt_window.h"
+#include "ui/zoom_control.h"
 
 namespace ui {
 
@@ -44,6 +47,8 @@ class CMyOutput : public QWidget {
   void MarkFailed();
 
   long PlayHandle() const;
+  // The play-list entry the pane plays or last tried (none before the first).
+  std::optional<model::ChannelRecord> Entry() const;
   bool Playing() const;
   bool Recording() const;
   long LoginHandle() const;
@@ -67,6 +72,22 @@ class CMyOutput : public QWidget {
   std::int64_t StartedMs() const { return started_ms_.load(); }
 
   // GUI thread.
+  // Once a second: samples the stream's counters for the health figures and
+  // repaints what changed (the overlay, an interrupted stream's time).
+  void HealthTick(std::int64_t now_ms);
+  const model::PaneHealth& Health() const { return health_; }
+  // platform::tick_ms64() of the newest picture; -1: none since the start.
+  std::int64_t LastPictureMs() { return Backend().last_picture_ms(); }
+  // The stream showed pictures and none came for longer than model::kStallMs.
+  bool Stalled(std::int64_t now_ms);
+  void SetHealthOverlay(bool on);
+  bool HealthOverlay() const { return overlay_; }
+  void SetPosition(const QString& text);
+  // Digital zoom of the picture (wheel, drag); it resets when another
+  // channel starts.
+  void ResetZoom();
+  bool Zoomed() const { return zoom_.Zoomed(); }
+  const ZoomControl& Zoom() const { return zoom_; }
   void SetSelected(bool selected);
   bool Selected() const { return selected_; }
   model::Rect PaneRect() const { return rect_; }
@@ -78,16 +99,27 @@ class CMyOutput : public QWidget {
   void rightPressed(int pane, QPoint global);
   void streamNotice(int pane, unsigned wparam);
   void recordingChanged(int pane, bool recording);
+  // Drag and drop: a pane dragged onto this one, a device-tree channel dropped.
+  void paneDropped(int from, int to);
+  void channelDropped(int pane, int server, int channel);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
   void mouseDoubleClickEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+  void dragEnterEvent(QDragEnterEvent*) override;
+  void dropEvent(QDropEvent*) override;
 
  private:
   void stop_locked(long final_handle);
   void request_update();
+  void paint_stall(QPainter& p, std::int64_t now_ms);
+  void paint_health(QPainter& p);
+  void fit_picture_size();
 
   const int index_;
   model::ClientState& state_;
@@ -105,6 +137,7 @@ class CMyOutput : public QWidget {
   int channel_ = -1;
   long login_handle_ = -1;
   int server_index_ = -1;
+  std::optional<model::ChannelRecord> entry_;
 
   std::atomic<int> ptz_speed_{32};
   std::atomic<bool> sound_{false};
@@ -113,7 +146,18 @@ class CMyOutput : public QWidget {
   QString status_;  // GUI thread
   bool selected_ = false;
   model::Rect rect_{};
+  // Health, GUI thread.
+  bool overlay_ = false;
+  model::PaneHealth health_;
+  model::RateMeter picture_rate_;
+  model::RateMeter byte_rate_;
+  QPoint press_at_;
+  bool may_drag_ = false;
+  ZoomControl zoom_;
 };
+
+// The drag data of a pane (its index) and its reading.
+inline constexpr const char* kPaneMime = "application/x-brevanta-pane";
 
 // A picture of the working folder's "res", loaded once (GUI thread).
 QPixmap working_picture(const std::filesystem::path& working_folder, const char* name);

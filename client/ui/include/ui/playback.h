@@ -34,6 +34,7 @@
 #include "model/recording.h"
 #include "platform/thread.h"
 #include "ui/qt_window.h"
+#include "ui/zoom_control.h"
 
 class QComboBox;
 class QDateEdit;
@@ -49,7 +50,8 @@ class QVBoxLayout;
 namespace ui {
 
 // The video area: the player draws into its platform window (scaled to the
-// widget's size); the widget paints the latest picture.
+// widget's size); the widget paints the latest picture. The wheel zooms into
+// it, a drag pans the zoomed picture, Escape or "0" shows the whole again.
 class CPlayVideo : public QWidget {
  public:
   explicit CPlayVideo(QWidget* parent = nullptr);
@@ -57,8 +59,11 @@ class CPlayVideo : public QWidget {
 
   HWND Hwnd() const { return window_->hwnd(); }
   QtWindowBackend& Backend() { return window_->backend(); }
-  // Forgets the picture (no file is shown any more).
+  // Forgets the picture (no file is shown any more) and the zoom.
   void Clear();
+  // Shows the whole picture again.
+  void ResetZoom();
+  const ZoomControl& Zoom() const { return zoom_; }
 
   std::function<void()> on_double_click;
   std::function<void()> on_resize;
@@ -67,9 +72,17 @@ class CPlayVideo : public QWidget {
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void mouseDoubleClickEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+  void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
+  void keyPressEvent(QKeyEvent*) override;
 
  private:
+  void zoom_changed();
+
   std::unique_ptr<QtWindow> window_;
+  ZoomControl zoom_;
 };
 
 class CLocalFilePlay : public QWidget {

@@ -57,6 +57,8 @@ class QtWindowBackend : public platform::WindowBackend {
   std::uint64_t pictures_received() const { return pictures_.load(); }
   // platform::tick_ms64() of the first picture since the last clear; -1: none.
   std::int64_t first_picture_ms() const { return first_picture_ms_.load(); }
+  // platform::tick_ms64() of the newest picture since the last clear; -1: none.
+  std::int64_t last_picture_ms() const { return last_picture_ms_.load(); }
 
   ~QtWindowBackend() override;
   QtWindowBackend(const QtWindowBackend&) = delete;
@@ -81,6 +83,7 @@ class QtWindowBackend : public platform::WindowBackend {
   std::atomic<std::uint64_t> repaints_{0};
   std::atomic<std::uint64_t> pictures_{0};
   std::atomic<std::int64_t> first_picture_ms_{-1};
+  std::atomic<std::int64_t> last_picture_ms_{-1};
 
   mutable std::mutex m_;  // the buffers' places and the text
   // Pictures pass from write (filled without the lock) to ready to display.

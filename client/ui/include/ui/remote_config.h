@@ -7,7 +7,8 @@
 //           "saveParams", "restoreDefaults", "exit" (CBMPButton, "保存参数",
 //           "恢复默认值", "退出")
 //   "设备信息"  "deviceName" (editable), "deviceId", "authAddress", "authPort",
-//             "allowedCaller", "simPhone" (read-only QLineEdit), "saveDevice"
+//             "allowedCaller", "simPhone", "gpsPosition" ("车辆位置", filled from the
+//             device on opening and with "获取状态") (read-only QLineEdit), "saveDevice"
 //   "视频信息"  "videoChannel", "videoFormat", "streamType", "frameRate", "videoType",
 //             "bitRate" (QComboBox), "channelName" (QLineEdit), "saveVideo", "copyVideo"
 //   "云台信息"  "ptzChannel", "baudRate", "dataBits", "stopBits", "parity",
@@ -22,6 +23,8 @@
 #include <QDialog>
 #include <QList>
 #include <QWidget>
+
+#include <mutex>
 
 #include "model/client_state.h"
 #include "model/remote_config.h"
@@ -69,6 +72,8 @@ class CRemoteDevConfig : public QWidget {
   model::Arming read_arming() const;
 
   void start(model::DeviceRequest request);
+  // "车辆位置" on its own thread, beside the commands, without locking the page.
+  void fetch_position();
   void finish(const model::DeviceResult& result);
   void set_busy(bool busy);
 
@@ -76,6 +81,9 @@ class CRemoteDevConfig : public QWidget {
   model::RemoteDevConfig controller_;
   bool busy_ = false;
   platform::Thread thread_;
+  platform::Thread gps_thread_;
+  // The position and the commands may authenticate the same channel: one at a time.
+  std::mutex device_mutex_;
 
   QLineEdit* device_name_;
   QLineEdit* device_id_;
@@ -83,6 +91,7 @@ class CRemoteDevConfig : public QWidget {
   QLineEdit* auth_port_;
   QLineEdit* allowed_caller_;
   QLineEdit* sim_phone_;
+  QLineEdit* gps_position_;
 
   QComboBox* video_channel_;
   QComboBox* video_format_;
