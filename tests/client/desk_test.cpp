@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <cstdio>
 #include <functional>
 
 #include "client_test_util.h"
@@ -642,6 +643,8 @@ TEST_F(ClientDeskLive, HealthFiguresStallAndDeviceEvents) {
   const double fps = static_cast<double>(sent1.frames - sent0.frames) / secs;
   const double kbps = static_cast<double>(sent1.bytes - sent0.bytes) * 8 / 1000 / secs;
   const model::PaneHealth& h = pane->Health();
+  std::printf("[ measure  ] shown %.1f fps %.0f kbit/s, sent %.1f fps %.0f kbit/s\n", h.fps, h.kbps,
+              fps, kbps);
   EXPECT_NEAR(h.fps, fps, fps * 0.25 + 1) << "sent " << fps;
   EXPECT_NEAR(h.kbps, kbps, kbps * 0.3 + 1) << "sent " << kbps;
   EXPECT_EQ(h.connect, u"直连");
