@@ -648,7 +648,8 @@ TEST_F(ClientDeskLive, HealthFiguresStallAndDeviceEvents) {
   EXPECT_NEAR(h.fps, fps, fps * 0.25 + 1) << "sent " << fps;
   EXPECT_NEAR(h.kbps, kbps, kbps * 0.3 + 1) << "sent " << kbps;
   EXPECT_EQ(h.connect, u"直连");
-  EXPECT_EQ(desk.Pane(2)->Health().connect, u"中转");
+  // The relayed pane may still be connecting on a slow machine.
+  EXPECT_TRUE(pump_until([&] { return desk.Pane(2)->Health().connect == u"中转"; }, 10000));
   EXPECT_GE(h.since_picture_ms, 0);
   EXPECT_LT(h.since_picture_ms, 1500);
   EXPECT_EQ(h.reconnects, 0);
