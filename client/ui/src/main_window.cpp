@@ -43,6 +43,8 @@ namespace ui {
 namespace {
 
 constexpr int kButtonWidth = 92;
+// Channel slots of a login in the SDK.
+constexpr int kSdkChannels = 6;
 constexpr int kButtonHeight = 30;
 
 QString id_name(int id) {
@@ -1117,8 +1119,23 @@ void CTavimorDlg::health_tick() {
     const long login = p->LoginHandle();
     if (login >= 0 && std::none_of(gps_targets.begin(), gps_targets.end(),
                                    [&](const auto& t) { return t.first == login; }))
-      gps_targets.emplace_back(login, p->Channel());
+      gps_targets.emplace_back(login, -1);
   }
+  // The position is the device's, whatever channel asks. GetGPSData
+  // authenticates its channel again, which would break a live start or
+  // reconnect of that channel: it asks on a channel no pane uses.
+  std::erase_if(gps_targets, [&](auto& t) {
+    for (int c = kSdkChannels - 1; c >= 0; --c) {
+      const bool used = std::any_of(panes_.begin(), panes_.end(), [&](CMyOutput* p) {
+        return p->PlayHandle() >= 0 && p->LoginHandle() == t.first && p->Channel() == c;
+      });
+      if (!used) {
+        t.second = c;
+        return false;
+      }
+    }
+    return true;
+  });
   if (health_overlay_) gps_->SetTargets(std::move(gps_targets));
   for (const auto& [server, c] : servers)
     device_seen(server, c.lost == c.playing ? model::DeviceWatch::Seen::down

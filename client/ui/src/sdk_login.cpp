@@ -74,4 +74,8 @@ int SdkDeviceConfig::set_security_cfg(long handle, long channel, int const_pwd_s
                         new_pwd.data(), emergency_tel_set, unused2, tel.data());
 }
 
+std::string SdkDeviceConfig::gps_data(long handle, long channel) {
+  return GetGPSData(handle, channel);
+}
+
 }  // namespace ui

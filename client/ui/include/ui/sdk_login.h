@@ -25,6 +25,7 @@ class SdkDeviceConfig : public model::DeviceConfig {
   int alarm_open(std::string_view device_id, std::u16string_view phone, std::u16string_view server,
                  int port, int inside, int perimeter, int recording, int check) override;
   int set_rs485_cfg(long handle, long channel, std::span<const std::uint8_t> record) override;
+  std::string gps_data(long handle, long channel) override;
   int set_security_cfg(long handle, long channel, int const_pwd_set, int const_pwd_reset,
                        int unused1, std::string_view old_password, std::string_view new_password,
                        int emergency_tel_set, int unused2, std::string_view emergency_tel) override;
