@@ -285,16 +285,13 @@ void CMyOutput::wheelEvent(QWheelEvent* e) {
   update();
 }
 
+CMyOutput::Shown CMyOutput::shown() const {
+  std::lock_guard lock(m_);
+  return {play_handle_, login_handle_, channel_, address_};
+}
+
 void CMyOutput::HealthTick(std::int64_t now_ms) {
-  long login;
-  int channel;
-  long handle;
-  {
-    std::lock_guard lock(m_);
-    login = login_handle_;
-    channel = channel_;
-    handle = play_handle_;
-  }
+  const auto [handle, login, channel, address] = shown();
   if (handle < 0) return;
   char type[64] = {};
   health_.connect = GetConnectType(login, channel, type, sizeof type)
@@ -371,15 +368,7 @@ void CMyOutput::paint_health(QPainter& p) {
 
 void CMyOutput::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  long handle;
-  QString address;
-  int channel;
-  {
-    std::lock_guard lock(m_);
-    handle = play_handle_;
-    address = address_;
-    channel = channel_;
-  }
+  const auto [handle, login, channel, address] = shown();
   const QRect all = rect();
   const auto now_ms = static_cast<std::int64_t>(platform::tick_ms64());
   if (handle >= 0) {

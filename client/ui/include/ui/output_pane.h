@@ -115,6 +115,14 @@ class CMyOutput : public QWidget {
   void dropEvent(QDropEvent*) override;
 
  private:
+  // What the pane plays, read together under the lock.
+  struct Shown {
+    long handle;
+    long login;
+    int channel;
+    QString address;
+  };
+  Shown shown() const;
   void stop_locked(long final_handle);
   void request_update();
   void paint_stall(QPainter& p, std::int64_t now_ms);
