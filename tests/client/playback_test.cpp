@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -474,6 +475,67 @@ TEST_F(ClientPlayback, ClipFromThePlayingFilePlaysOnItsOwn) {
   EXPECT_TRUE(window.window().wait_until([](const auto& s) { return s.pictures >= 10; }, 10000));
   Play264_Stop(kOther);
   Play264_CloseFile(kOther);
+}
+
+TEST_F(ClientPlayback, ExportMp4WritesTheSelectedFileAndSaysHowItWent) {
+  const fs::path file = put_recording();
+  search();
+  auto* button = child("exportMp4");
+  EXPECT_EQ(button->text(), QStringLiteral("导出MP4"));
+  EXPECT_FALSE(button->isEnabled());
+  auto* list = child<QTreeWidget>("fileList");
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  list->setCurrentItem(list->topLevelItem(0));
+  ASSERT_TRUE(button->isEnabled());
+
+  QString suggested;
+  QString answer;
+  page_->SetExportPathChooser([&](const QString& s) {
+    suggested = s;
+    return answer;
+  });
+  button->click();  // cancelled: nothing runs
+  fs::path expected = file;
+  expected.replace_extension(".mp4");
+  EXPECT_EQ(suggested.toStdString(), expected.string());
+  EXPECT_FALSE(page_->Exporting());
+
+  const fs::path target = dir_.path() / "导出.mp4";
+  model_test::write_file(target, "old");
+  answer = QString::fromStdString(target.string());
+  messages_.answers = {model::Answer::kCancel};
+  button->click();  // the existing file is kept
+  EXPECT_EQ(model_test::read_file(target), "old");
+  EXPECT_EQ(messages_.texts(), std::vector<std::u16string>{u"该文件已存在，是否覆盖原来的文件?"});
+  messages_.clear();
+
+  button->click();
+  EXPECT_TRUE(page_->Exporting());
+  EXPECT_FALSE(button->isEnabled());
+  EXPECT_NE(dialog_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")), nullptr);
+  ASSERT_TRUE(pump_until([&] { return !page_->Exporting(); }, 20000));
+  // The overwrite question again (answered OK), then the result.
+  EXPECT_EQ(messages_.texts(), (std::vector<std::u16string>{
+                                   u"该文件已存在，是否覆盖原来的文件?",
+                                   u"导出完成：" + platform::u16_from_utf8(target.string())}));
+  EXPECT_GT(fs::file_size(target), 1000u);
+  EXPECT_TRUE(button->isEnabled());
+  pump_until(
+      [&] {
+        return dialog_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")) == nullptr;
+      },
+      2000);
+  EXPECT_EQ(dialog_->findChild<QProgressDialog*>(QStringLiteral("exportProgress")), nullptr);
+
+  // A file with no whole frame left fails and says why.
+  model_test::write_file(file, std::string(3000, 'x'));
+  messages_.clear();
+  messages_.answers = {model::Answer::kOk};
+  button->click();
+  ASSERT_TRUE(pump_until([&] { return !page_->Exporting(); }, 20000));
+  EXPECT_EQ(messages_.texts().back(), u"导出失败：文件中没有完整的视频帧");
+  EXPECT_EQ(model_test::read_file(target).size(), fs::file_size(target));
+  EXPECT_GT(fs::file_size(target), 1000u);  // the earlier export stays
 }
 
 TEST_F(ClientPlayback, AnEmptyFileSaysSoAndLeavesThePlayerClosed) {

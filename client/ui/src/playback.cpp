@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -349,6 +350,7 @@ void CLocalFilePlay::build() {
   search_ = text_button(search_panel, QStringLiteral("查找"), "search");
   delete_ = text_button(search_panel, QStringLiteral("删除"), "delete");
   delete_all_ = text_button(search_panel, QStringLiteral("全部删除"), "deleteAll");
+  export_mp4_ = text_button(search_panel, QStringLiteral("导出MP4"), "exportMp4");
 
   auto* form = make_form();
   form->addRow(QStringLiteral("选择服务器"), server_);
@@ -370,6 +372,10 @@ void CLocalFilePlay::build() {
   search_column->addLayout(form);
   search_column->addSpacing(8);
   search_column->addLayout(search_buttons);
+  auto* export_row = new QHBoxLayout;
+  export_row->addWidget(export_mp4_);
+  export_row->addStretch(1);
+  search_column->addLayout(export_row);
   search_column->addStretch(1);
   search_panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
@@ -482,6 +488,8 @@ void CLocalFilePlay::build() {
   connect(sound_, &QPushButton::clicked, this, &CLocalFilePlay::OnSound);
   connect(clip_start_, &QPushButton::clicked, this, &CLocalFilePlay::OnClipStart);
   connect(clip_end_, &QPushButton::clicked, this, &CLocalFilePlay::OnClipEnd);
+  connect(export_mp4_, &QPushButton::clicked, this, &CLocalFilePlay::OnExportMp4);
+  connect(list_, &QTreeWidget::currentItemChanged, this, &CLocalFilePlay::update_export_button);
   connect(progress_, &QSlider::valueChanged, this, &CLocalFilePlay::seek);
   connect(volume_, &QSlider::valueChanged, this, [this](int value) {
     if (file_open_) Play264_SetVolume(kPlayPort, static_cast<DWORD>(value));
@@ -685,6 +693,7 @@ void CLocalFilePlay::apply_controls() {
   sound_->setIcon(glyph(sound_on_ ? Glyph::kSoundOn : Glyph::kSoundOff));
   delete_->setEnabled(!searching_);
   delete_all_->setEnabled(!searching_);
+  update_export_button();
 }
 
 bool CLocalFilePlay::open_selected() {
@@ -777,6 +786,11 @@ void CLocalFilePlay::OnStop() {
 }
 
 void CLocalFilePlay::Close() {
+  if (exporting_) {
+    cancel_export_ = true;
+    export_thread_.join();
+    end_export();
+  }
   if (searching_) {
     cancel_search_ = true;
     search_thread_.join();
@@ -975,6 +989,125 @@ void CLocalFilePlay::OnClipEnd() {
   }
   clipping_ = false;
   apply_controls();
+}
+
+// ---- MP4 export ----
+
+namespace {
+
+QString export_message(const exporter::Mp4ExportResult& r, const QString& target) {
+  if (!r.ok) return QStringLiteral("导出失败：%1").arg(QString::fromStdString(r.error));
+  QString text = QStringLiteral("导出完成：%1").arg(target);
+  if (r.skipped_bytes > 0)
+    text += QStringLiteral("（已跳过损坏的数据%1字节）").arg(r.skipped_bytes);
+  return text;
+}
+
+}  // namespace
+
+void CLocalFilePlay::update_export_button() {
+  const int row = list_->indexOfTopLevelItem(list_->currentItem());
+  export_mp4_->setEnabled(!exporting_ && !searching_ && row >= 0 &&
+                          static_cast<std::size_t>(row) < rows_.size());
+}
+
+QString CLocalFilePlay::choose_export_path(const QString& suggested) {
+  if (choose_export_path_) return choose_export_path_(suggested);
+  QFileDialog dialog(this, QStringLiteral("导出MP4"), suggested,
+                     QStringLiteral("MP4 Files(*.mp4);;All Files(*.*)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("mp4"));
+  // The overwrite question is the client's own.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+void CLocalFilePlay::OnExportMp4() {
+  if (exporting_ || searching_) return;
+  const int row = list_->indexOfTopLevelItem(list_->currentItem());
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
+  const fs::path in = rows_[static_cast<std::size_t>(row)].path;
+  fs::path suggested = in;
+  suggested.replace_extension(".mp4");
+  const QString chosen = choose_export_path(path_text(suggested));
+  if (chosen.isEmpty()) return;
+  const fs::path out(chosen.toStdString());
+  std::error_code ec;
+  if (fs::exists(out, ec) && !messages_.confirm(model::kClipExists, model::kSystemCaption)) return;
+
+  exporting_ = true;
+  cancel_export_ = false;
+  export_fraction_ = 0;
+  export_posted_ = false;
+  export_target_ = chosen;
+  update_export_button();
+  auto* progress =
+      new QProgressDialog(QStringLiteral("正在导出MP4…"), QStringLiteral("取消"), 0, 1000, this);
+  progress->setObjectName(QStringLiteral("exportProgress"));
+  progress->setWindowTitle(QStringLiteral("导出MP4"));
+  progress->setWindowModality(Qt::WindowModal);
+  progress->setAutoClose(false);
+  progress->setAutoReset(false);
+  progress->setMinimumDuration(0);
+  progress->setMinimumWidth(360);
+  connect(progress, &QProgressDialog::canceled, this, [this] {
+    // The partial output goes with the thread's end.
+    cancel_export_ = true;
+    if (export_progress_) export_progress_->setLabelText(QStringLiteral("正在取消…"));
+  });
+  export_progress_ = progress;
+  progress->show();
+
+  QPointer<CLocalFilePlay> self(this);
+  export_thread_.create([this, self, in, out] {
+    const exporter::Mp4ExportResult result = exporter::export_mp4(in, out, [this, self](double f) {
+      export_fraction_ = f;
+      // One update waits at a time: the GUI thread reads the newest fraction.
+      if (!export_posted_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [self] {
+              if (self) self->export_progress();
+            },
+            Qt::QueuedConnection);
+      }
+      return !cancel_export_;
+    });
+    QMetaObject::invokeMethod(
+        this,
+        [self, result] {
+          if (self) self->export_done(result);
+        },
+        Qt::QueuedConnection);
+  });
+  export_thread_.resume();
+}
+
+void CLocalFilePlay::export_progress() {
+  export_posted_ = false;
+  if (exporting_ && export_progress_)
+    export_progress_->setValue(static_cast<int>(export_fraction_.load() * 1000));
+}
+
+void CLocalFilePlay::end_export() {
+  exporting_ = false;
+  if (export_progress_) {
+    export_progress_->hide();
+    export_progress_->deleteLater();
+  }
+  export_progress_ = nullptr;
+  update_export_button();
+}
+
+void CLocalFilePlay::export_done(const exporter::Mp4ExportResult& result) {
+  export_thread_.join();
+  if (!exporting_) return;  // the window closed meanwhile
+  const bool cancelled = cancel_export_ && !result.ok;
+  end_export();
+  // The operator's own cancel needs no message.
+  if (!cancelled) messages_.info(u16(export_message(result, export_target_)));
+  emit exportFinished(result.ok);
 }
 
 // ---- enlarged view ----

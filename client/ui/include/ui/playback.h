@@ -13,6 +13,8 @@
 //           "frameForward", "sound" (CBMPButton, pictures with tool tips),
 //           "volume" (QSlider 0-65535), "clipStart" ("保存"), "clipEnd" ("停止保存")
 //   lines   "status" (progress, or the search under way), "snapshotMessage"
+//   export  "exportMp4" ("导出MP4", the selected file), "exportProgress"
+//           (QProgressDialog while it runs)
 // CPlayBack: "tabs" (QTabWidget), "exit" ("退出").
 #pragma once
 
@@ -30,6 +32,7 @@
 #include <memory>
 #include <vector>
 
+#include "export/mp4_export.h"
 #include "model/client_state.h"
 #include "model/recording.h"
 #include "platform/thread.h"
@@ -39,6 +42,7 @@
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QProgressDialog;
 class QPushButton;
 class QSlider;
 class QTabWidget;
@@ -94,6 +98,8 @@ class CLocalFilePlay : public QWidget {
   // The clip's save dialog: the chosen path, or empty when cancelled. folder is
   // where it opens.
   using SavePathChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+  // The MP4 export's save dialog: the chosen path, or empty when cancelled.
+  using ExportPathChooser = std::function<QString(const QString& suggested)>;
 
   CLocalFilePlay(model::ClientState& state, model::MessageSink& messages,
                  QWidget* parent = nullptr);
@@ -113,10 +119,13 @@ class CLocalFilePlay : public QWidget {
   void OnSound();
   void OnClipStart();
   void OnClipEnd();
-  // The window closes: the search ends (joined) and the file is closed.
+  void OnExportMp4();  // "导出MP4": the selected file on its own thread
+  // The window closes: the search and the export end (joined; the export's
+  // partial output is removed) and the file is closed.
   void Close();
 
   bool Searching() const { return searching_; }
+  bool Exporting() const { return exporting_; }
   bool FileOpen() const { return file_open_; }
   model::Transport State() const { return transport_; }
   bool SoundOn() const { return sound_on_; }
@@ -127,6 +136,7 @@ class CLocalFilePlay : public QWidget {
   CPlayVideo* Video() const { return video_; }
   // QFileDialog unless replaced (tests).
   void SetSavePathChooser(SavePathChooser chooser) { choose_save_path_ = std::move(chooser); }
+  void SetExportPathChooser(ExportPathChooser chooser) { choose_export_path_ = std::move(chooser); }
 
  signals:
   // A search ended and its rows are listed ("文件查找结束!" was shown).
@@ -135,6 +145,8 @@ class CLocalFilePlay : public QWidget {
   void enlargedChanged(bool enlarged);
   // A snapshot was written (or failed) and the snapshot line says so.
   void snapshotTaken(bool ok);
+  // An export ended and its message was shown (none after a cancel).
+  void exportFinished(bool ok);
 
  private:
   void build();
@@ -157,6 +169,11 @@ class CLocalFilePlay : public QWidget {
   void index_ready(std::uintptr_t generation);
   void snapshot_written(const std::filesystem::path& file, bool ok);
   QString choose_save_path(const QString& folder);
+  QString choose_export_path(const QString& suggested);
+  void update_export_button();
+  void export_progress();
+  void export_done(const exporter::Mp4ExportResult& result);
+  void end_export();
 
   // Player threads: the shown picture (snapshots) and the finished frame index.
   static void display_callback(long port, char* buffer, long size, long width, long height,
@@ -166,6 +183,7 @@ class CLocalFilePlay : public QWidget {
   model::ClientState& state_;
   model::MessageSink& messages_;
   SavePathChooser choose_save_path_;
+  ExportPathChooser choose_export_path_;
 
   // Search.
   platform::Thread search_thread_;
@@ -193,6 +211,15 @@ class CLocalFilePlay : public QWidget {
   std::filesystem::path open_path_;
   model::SnapshotNaming naming_;
 
+  // MP4 export.
+  platform::Thread export_thread_;
+  std::atomic<bool> cancel_export_{false};
+  std::atomic<double> export_fraction_{0};
+  std::atomic<bool> export_posted_{false};
+  bool exporting_ = false;
+  QString export_target_;
+  QPointer<QProgressDialog> export_progress_;
+
   QComboBox* server_;
   QComboBox* channel_;
   QComboBox* file_type_;
@@ -203,6 +230,7 @@ class CLocalFilePlay : public QWidget {
   QPushButton* search_;
   QPushButton* delete_;
   QPushButton* delete_all_;
+  QPushButton* export_mp4_;
   QTreeWidget* list_;
   CPlayVideo* video_;
   QSlider* progress_;
