@@ -39,6 +39,8 @@ run_tree() {
     END {printf "%d of %d tests failed", f, t}' "$log") in $((SECONDS - start)) s")
 }
 run_tree normal build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The Debian package of that tree, unpacked and started against its orvsim.
+scripts/package-test.sh --quick || { summary+=("package: failed"); status=1; }
 run_tree sanitizers build-asan -DCMAKE_BUILD_TYPE=Debug -DBREVANTA_SANITIZE=ON -DBREVANTA_BENCH=OFF
 # The suites with threads of their own; a folder's tests need all its targets.
 test_dirs="tests/live tests/e2e tests/p2p tests/pellin tests/vidrane tests/client" \

@@ -117,6 +117,52 @@ TEST(ClientStartup, FirstStartCreatesTheAdministratorFileAndCancelEndsTheProgram
   EXPECT_EQ(app.State().startup_login_mode, 1);
 }
 
+TEST(ClientStartup, DesktopWorkingFolderFollowsTheDataHome) {
+  struct Case {
+    const char* data;
+    const char* home;
+    const char* folder;
+  };
+  for (const Case& c :
+       {Case{"/data", "/home/u", "/data/brevanta"}, Case{"/data/", "/home/u", "/data/brevanta"},
+        Case{nullptr, "/home/u", "/home/u/.local/share/brevanta"},
+        Case{"", "/home/u/", "/home/u/.local/share/brevanta"},
+        Case{"data", "/home/u", "/home/u/.local/share/brevanta"}, Case{nullptr, nullptr, ""},
+        Case{"data", "home", ""}}) {
+    EXPECT_EQ(desktop_working_folder(c.data, c.home), fs::path(c.folder))
+        << (c.data ? c.data : "(unset)") << " " << (c.home ? c.home : "(unset)");
+  }
+}
+
+TEST(ClientStartup, DesktopStartMakesItsFolderAndAnExplicitOneWins) {
+  TempDir data;
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  const bool was_set = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.path().string()));
+  const fs::path folder = data.path() / "brevanta";
+  for (bool explicit_folder : {false, true}) {
+    TempDir given;
+    Recorder messages;
+    bool asked_in = false;
+    on_modal([&](QWidget* w) {
+      asked_in = fs::exists((explicit_folder ? given.path() : folder) / model::kAdminFileName);
+      qobject_cast<QDialog*>(w)->reject();
+    });
+    AppOptions o;
+    o.desktop = true;
+    if (explicit_folder) o.working_folder = given.path();
+    CTavimorApp app(o, &messages);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_TRUE(asked_in) << explicit_folder;
+    EXPECT_EQ(app.State().working_folder, explicit_folder ? given.path() : folder);
+    for (const auto& text : messages.texts()) EXPECT_NE(text, u"无法获取当前目录!");
+  }
+  if (was_set)
+    qputenv("XDG_DATA_HOME", saved);
+  else
+    qunsetenv("XDG_DATA_HOME");
+}
+
 TEST(ClientStartup, AnAdministratorFileAsksForTheLogin) {
   TempDir dir;
   Recorder messages;

@@ -1,4 +1,4 @@
-// brevanta [--workdir DIR] [--preview] [--layout N] [--status FILE]
+// brevanta [--workdir DIR] [--desktop] [--preview] [--layout N] [--status FILE]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSocketNotifier>
@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
                              QStringLiteral("Working folder holding the configuration files "
                                             "(default: the current directory)."),
                              QStringLiteral("DIR"));
+  QCommandLineOption desktop(QStringLiteral("desktop"),
+                             QStringLiteral("Started from the desktop's menu: the working folder "
+                                            "is $XDG_DATA_HOME/brevanta (default "
+                                            "~/.local/share/brevanta), made when missing."));
   QCommandLineOption preview(QStringLiteral("preview"),
                              QStringLiteral("Start the preview of the play list once the main "
                                             "window is up (for unattended video walls)."));
@@ -38,6 +42,7 @@ int main(int argc, char** argv) {
                                            "or 16."),
                             QStringLiteral("N"));
   parser.addOption(workdir);
+  parser.addOption(desktop);
   parser.addOption(preview);
   parser.addOption(layout);
   parser.addOption(status);
@@ -45,6 +50,7 @@ int main(int argc, char** argv) {
 
   AppOptions options;
   if (parser.isSet(workdir)) options.working_folder = parser.value(workdir).toStdString();
+  options.desktop = parser.isSet(desktop);
   options.preview = parser.isSet(preview);
   if (parser.isSet(layout)) {
     bool ok = false;

@@ -15,6 +15,17 @@
 #include "ui/login_dialogs.h"
 #include "velmosdk.h"
 
+std::filesystem::path desktop_working_folder(const char* xdg_data_home, const char* home) {
+  std::filesystem::path data;
+  if (xdg_data_home && std::filesystem::path(xdg_data_home).is_absolute())
+    data = xdg_data_home;
+  else if (home && std::filesystem::path(home).is_absolute())
+    data = std::filesystem::path(home) / ".local" / "share";
+  else
+    return {};
+  return data.lexically_normal() / "brevanta";
+}
+
 CTavimorApp::CTavimorApp(AppOptions options, model::MessageSink* messages)
     : options_(std::move(options)), messages_(messages ? *messages : qt_messages_) {}
 
@@ -66,8 +77,20 @@ bool CTavimorApp::InitInstance() {
   if (!InitMonitClientSDK()) messages_.info(u"初始化SDK失败！");
 
   std::error_code ec;
-  state_.working_folder =
-      options_.working_folder.empty() ? std::filesystem::current_path(ec) : options_.working_folder;
+  if (!options_.working_folder.empty()) {
+    state_.working_folder = options_.working_folder;
+  } else if (options_.desktop) {
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const QByteArray home = qgetenv("HOME");
+    state_.working_folder = desktop_working_folder(data.isNull() ? nullptr : data.constData(),
+                                                   home.isNull() ? nullptr : home.constData());
+    if (state_.working_folder.empty())
+      ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    else
+      std::filesystem::create_directories(state_.working_folder, ec);
+  } else {
+    state_.working_folder = std::filesystem::current_path(ec);
+  }
   if (ec) {
     messages_.info(u"无法获取当前目录!");
     state_.working_folder.clear();

@@ -15,8 +15,11 @@
 #include "ui/sdk_login.h"
 
 struct AppOptions {
-  // Empty: the current directory.
+  // Empty: desktop_working_folder() when started from the desktop's menu,
+  // otherwise the current directory.
   std::filesystem::path working_folder;
+  // Started from the desktop's menu, where the current directory means nothing.
+  bool desktop = false;
   // Press "预览" once the desk is up.
   bool preview = false;
   // Panes per page chosen once the desk is up (0: the desk's own 9).
@@ -24,6 +27,11 @@ struct AppOptions {
   // Written every 500 ms with the desk's StatusReport (empty: none).
   std::filesystem::path status_file;
 };
+
+// The working folder of a program started from the desktop: <data>/brevanta
+// with <data> $XDG_DATA_HOME when that is an absolute path, else
+// $HOME/.local/share. Empty when neither gives an absolute path.
+std::filesystem::path desktop_working_folder(const char* xdg_data_home, const char* home);
 
 class CTavimorApp {
  public:

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLinearGradient>
@@ -45,7 +46,15 @@ QImage without_mask(QImage image) {
 
 QString folder() {
   const QString& set = folder_override();
-  return set.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/res") : set;
+  if (!set.isEmpty()) return set;
+  // Beside the program in the build tree; an installed program (bin/) has
+  // them under share/.
+  const QString dir = QCoreApplication::applicationDirPath();
+  const QString beside = dir + QStringLiteral("/res");
+  const QString installed = dir + QStringLiteral("/../share/brevanta/res");
+  if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+    return QFileInfo(installed).canonicalFilePath();
+  return beside;
 }
 
 void set_folder(const QString& folder) {

@@ -10,7 +10,8 @@ class QPainter;
 
 namespace skin {
 
-// <directory of the running program>/res unless set_folder() chose another.
+// <directory of the running program>/res, or ../share/brevanta/res from there
+// for an installed program, unless set_folder() chose another.
 QString folder();
 void set_folder(const QString& folder);
 
