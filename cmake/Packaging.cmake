@@ -37,7 +37,7 @@ include(CPack)
 # Everything the install rules above and beside the targets install, so that
 # scripts/package.sh builds only these before cpack.
 add_custom_target(brevanta_installed)
-foreach(target brevanta brevanta_res orvsim orvctl velmosdk Vidrane platformrt pellin Quillon Morvic
+foreach(target brevanta brevanta_res brevanta_translations orvsim orvctl velmosdk Vidrane platformrt pellin Quillon Morvic
                Tarvic)
   if(TARGET ${target})
     add_dependencies(brevanta_installed ${target})

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, unpacks it into a temporary tree and checks it:
 # its files and fields, that the unpacked programs find their own libraries,
-# the client's --help, --desktop making its working folder, and a preview
-# against the unpacked orvsim in which a pane must receive pictures.
+# the client's --help, --desktop making its working folder, and a preview in
+# English against the unpacked orvsim in which a pane must receive pictures.
 #   scripts/package-test.sh [--quick] [--build DIR]
 # Default: a Release tree in build-pkg (scripts/package.sh). --quick packages
 # an already built tree instead (default build, the one test.sh builds).
@@ -90,7 +90,8 @@ for f in usr/bin/brevanta usr/bin/orvctl usr/bin/orvsim \
   usr/lib/brevanta/libplatformrt.so usr/lib/brevanta/libpellin.so \
   usr/lib/brevanta/libQuillon.so usr/lib/brevanta/libMorvic.so usr/lib/brevanta/libTarvic.so \
   usr/share/brevanta/res/maindlgbk.bmp usr/share/brevanta/res/NoSignal1.bmp \
-  usr/share/brevanta/res/icon.png usr/share/applications/brevanta.desktop \
+  usr/share/brevanta/res/icon.png usr/share/brevanta/res/brevanta_en.qm \
+  usr/share/applications/brevanta.desktop \
   usr/share/icons/hicolor/64x64/apps/brevanta.png; do
   [ -s "$root/$f" ] || fail "missing /$f"
 done
@@ -199,7 +200,7 @@ if ! timeout 30 "$dir/bin/brevanta_demo" "$fleet" 127.0.0.1 "$port" "$work"; the
   finish
 fi
 status=$tmp/status.txt
-"${client_env[@]}" "$client" --preview --layout 4 --workdir "$work" --status "$status" >"$tmp/client.log" 2>&1 &
+"${client_env[@]}" "$client" --lang en --preview --layout 4 --workdir "$work" --status "$status" >"$tmp/client.log" 2>&1 &
 pid=$!
 pids+=("$pid")
 pictures() { grep -qE '^pane=[0-9]+ .* pictures=[1-9]' "$status" 2>/dev/null; }
@@ -216,5 +217,10 @@ else
   cat "$status" "$tmp/client.log" 2>/dev/null
 fi
 [ -s "$work/res/maindlgbk.bmp" ] || fail "the client did not find its pictures in /usr/share/brevanta/res"
+[ -s "$work/res/maindlgbk_en.bmp" ] || fail "the English client did not take its English pictures"
+if grep -q "translation" "$tmp/client.log"; then
+  fail "the English translation did not load"
+  cat "$tmp/client.log"
+fi
 stop "$pid"
 finish

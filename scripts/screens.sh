@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes one PNG per window state of the client into build/screens/, under
-# Xvfb (xcb, 1920x1080x24) against the in-process simulator with the demo fleet.
+# Xvfb (xcb, 1920x1080x24) against the in-process simulator with the demo fleet,
+# in Chinese and in English.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -17,5 +18,8 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 DISPLAY=$display QT_QPA_PLATFORM=xcb build/bin/client_screens sim/fleet/demo.fleet "$out"
+# The English interface: every picture again as name-en.png (main-16-live-en.png,
+# settings-local-en.png among them); a text left in Chinese fails the run.
+DISPLAY=$display QT_QPA_PLATFORM=xcb build/bin/client_screens sim/fleet/demo.fleet "$out" en
 rm -rf "$out/work"
 ls -1 "$out"/*.png

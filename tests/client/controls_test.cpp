@@ -95,6 +95,38 @@ TEST(Skin, PictureKeysMaskColourAndMissesAreNull) {
   EXPECT_TRUE(skin::folder().endsWith(QStringLiteral("/res")));
 }
 
+TEST(Skin, PictureLanguagePrefersItsOwnPictureAndFallsBack) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  auto write = [&](const char* name, QColor colour) {
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(colour);
+    return image.save(dir.filePath(QString::fromLatin1(name)), "BMP");
+  };
+  ASSERT_TRUE(write("caption.bmp", Qt::red));
+  ASSERT_TRUE(write("caption_en.bmp", Qt::blue));
+  ASSERT_TRUE(write("plain.bmp", Qt::green));
+  auto colour = [](const char* name) {
+    const QPixmap p = skin::picture(QString::fromLatin1(name));
+    return p.isNull() ? QColor() : p.toImage().pixelColor(0, 0);
+  };
+  skin::set_folder(dir.path());
+  const QColor chinese = colour("caption.bmp");
+  skin::set_picture_language(QStringLiteral("en"));
+  const QColor english = colour("caption.bmp");
+  const QColor fallback = colour("plain.bmp");
+  const bool missing = skin::picture(QStringLiteral("absent.bmp")).isNull();
+  skin::set_picture_language(QStringLiteral("zh"));
+  const QColor chinese_again = colour("caption.bmp");
+  skin::set_picture_language({});
+  skin::set_folder({});
+  EXPECT_EQ(chinese, QColor(Qt::red));
+  EXPECT_EQ(english, QColor(Qt::blue));
+  EXPECT_EQ(fallback, QColor(Qt::green));
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(chinese_again, QColor(Qt::red));
+}
+
 TEST(BitmapTree, ItemsKeepDataAndImages) {
   CBitmapTree tree;
   QPixmap red(16, 16);

@@ -31,6 +31,7 @@
 #include "platform/text.h"
 #include "simulator.h"
 #include "tavimor_app.h"
+#include "ui/i18n.h"
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
@@ -115,6 +116,27 @@ TEST(ClientStartup, FirstStartCreatesTheAdministratorFileAndCancelEndsTheProgram
   EXPECT_FALSE(fs::exists(dir.path() / model::kAdminFileName));
   EXPECT_EQ(app.MainWindow(), nullptr);
   EXPECT_EQ(app.State().startup_login_mode, 1);
+}
+
+TEST(ClientStartup, LanguageComesFromTheOptionElseTheLocale) {
+  struct Case {
+    const char* option;
+    const char* locale;
+    const char* language;  // "" refused
+  };
+  for (const Case& c : {Case{"", "en_GB", "en"}, Case{"", "de_DE", "en"}, Case{"", "zh_CN", "zh"},
+                        Case{"", "zh_TW", "zh"}, Case{"", "C", "zh"}, Case{"", "", "zh"},
+                        Case{"", "POSIX", "zh"}, Case{"zh", "en_US", "zh"},
+                        Case{"EN", "zh_CN", "en"}, Case{"fr", "en_US", ""}}) {
+    EXPECT_EQ(ui::choose_language(QString::fromLatin1(c.option), QString::fromLatin1(c.locale)),
+              QString::fromLatin1(c.language))
+        << c.option << " " << c.locale;
+  }
+  // Chinese needs no file; English without its file stays Chinese.
+  EXPECT_TRUE(ui::install_language(QStringLiteral("zh"), QStringLiteral("/nonexistent")));
+  EXPECT_FALSE(ui::install_language(QStringLiteral("en"), QStringLiteral("/nonexistent")));
+  EXPECT_FALSE(ui::english());
+  EXPECT_EQ(ui::tx("确定"), QStringLiteral("确定"));
 }
 
 TEST(ClientStartup, DesktopWorkingFolderFollowsTheDataHome) {

@@ -72,12 +72,17 @@ bool preview_live(ui::CTavimorDlg& desk, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: client_screens FLEET OUTDIR\n");
+  if (argc < 3 || (argc > 3 && std::string_view(argv[3]) != "en")) {
+    std::fprintf(stderr, "usage: client_screens FLEET OUTDIR [en]\n");
     return 2;
   }
   QApplication qapp(argc, argv);
   skin::apply_application_style();
+  // In English each picture is also checked for texts left in Chinese.
+  if (argc > 3 && !ui::install_language(QStringLiteral("en"), skin::folder())) {
+    std::fprintf(stderr, "no English translation in %s\n", skin::folder().toUtf8().constData());
+    return 1;
+  }
   const fs::path out = argv[2];
   fs::create_directories(out);
   const fs::path work = out / "work";
@@ -117,13 +122,14 @@ int main(int argc, char** argv) {
     const fs::path dir = fresh_folder(work, "users");
     const model::UserFiles files(dir);
     files.write_admin({u"admin", u"admin123"});
-    files.write_user({u"张伟", u"1234", u"13900001111", model::kBasicRights});
+    files.write_user({screens::demo_user(), u"1234", u"13900001111", model::kBasicRights});
     model::CurrentUser user;
     model::UserDialogs controller(files, user, sink);
 
     ui::CFirstLogin first(controller);
     first.show();
-    first.findChild<QLineEdit*>(QStringLiteral("name"))->setText(QStringLiteral("管理员"));
+    first.findChild<QLineEdit*>(QStringLiteral("name"))
+        ->setText(ui::english() ? QStringLiteral("admin") : QStringLiteral("管理员"));
     failures += !save(first, out, "first-login.png");
     first.hide();
 

@@ -46,11 +46,14 @@ int preset_ptz(const Context& c) {
   const struct {
     int number;
     const char* name;
+    const char* english;  // names are the operator's: in English ones of that language
     int dwell;
-  } presets[] = {{1, "大门入口", 5}, {2, "停车场东侧", 10}, {3, "仓库通道", 8}};
+  } presets[] = {{1, "大门入口", "gate", 5},
+                 {2, "停车场东侧", "car park east", 10},
+                 {3, "仓库通道", "store aisle", 8}};
   for (const auto& p : presets) {
     number->setValue(p.number);
-    name->setText(QString::fromUtf8(p.name));
+    name->setText(QString::fromUtf8(ui::english() ? p.english : p.name));
     click("setPreset");
   }
   for (const auto& p : presets) {
@@ -60,7 +63,7 @@ int preset_ptz(const Context& c) {
   }
   click("finishPath");
   number->setValue(2);
-  name->setText(QString::fromUtf8(presets[1].name));
+  name->setText(QString::fromUtf8(ui::english() ? presets[1].english : presets[1].name));
   const int failures = !save(*dialog, c.out, "preset-ptz.png");
   dialog->SetSaveQuestion(
       [](std::u16string_view, std::u16string_view) { return model::SaveAnswer::kNo; });

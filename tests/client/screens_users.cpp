@@ -26,14 +26,14 @@ int users(const Context& c) {
   model::ClientState& state = c.app.State();
   const model::UserFiles files(state.working_folder);
   if (!files.has_admin()) files.write_admin({u"admin", u"admin123"});
-  files.write_user({u"张伟", u"1234", u"13900001111", model::kBasicRights | 0x8 | 0x800});
+  files.write_user({demo_user(), u"1234", u"13900001111", model::kBasicRights | 0x8 | 0x800});
   files.write_user({u"operator2", u"abcd", u"", model::kBasicRights | 0x10000000 | 0x4000000});
   model::UserDialogs controller(files, state.user, c.sink);
   int failures = 0;
 
   {
     ui::CAddUserDlg add(controller);
-    type(add, "name", QStringLiteral("李娜"));
+    type(add, "name", ui::english() ? QStringLiteral("li.na") : QStringLiteral("李娜"));
     type(add, "password", QStringLiteral("5678"));
     type(add, "confirm", QStringLiteral("5678"));
     type(add, "contact", QStringLiteral("13700002222"));
@@ -44,7 +44,7 @@ int users(const Context& c) {
   {
     ui::CChgUserPswDlg edit(controller, files.user_names());
     if (auto* list = edit.findChild<QListWidget*>(QStringLiteral("users"))) {
-      const auto found = list->findItems(QStringLiteral("张伟"), Qt::MatchExactly);
+      const auto found = list->findItems(QString::fromStdU16String(demo_user()), Qt::MatchExactly);
       if (!found.isEmpty()) found.front()->setSelected(true);
     }
     edit.show();

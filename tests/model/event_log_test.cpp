@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "model/event_log.h"
+#include "model/i18n.h"
 #include "model/records.h"
+#include "model/stream_health.h"
 #include "model_test_util.h"
 
 using namespace model;
@@ -58,4 +60,57 @@ TEST(ModelEventLog, MissingFolderReportsAndKeepsEvents) {
   EXPECT_EQ(messages.texts(), std::vector<std::u16string>{u"日志文件创建失败!"});
   EXPECT_EQ(log.count(), 1);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
+}
+
+namespace {
+// An English translation of a few texts for as long as it lives.
+class FakeEnglish {
+ public:
+  FakeEnglish() {
+    set_translation([](std::u16string_view s) -> std::u16string {
+      if (s == kDeviceLost) return u"Device %1 lost the connection";
+      if (s == kLiveStartFailed) return u"channel %2 of %1: start failed (%3)";
+      if (s == u"预览时网络重连!!!") return u"Reconnect!!!";
+      if (s == u"故障：%1") return u"Failure: %1";
+      if (s == u"网络中断") return u"Network down";
+      return std::u16string(s);
+    });
+  }
+  ~FakeEnglish() { set_translation({}); }
+};
+}  // namespace
+
+TEST(ModelEventLog, PatternsFillInOnePass) {
+  EXPECT_EQ(fill_pattern(u"%2 before %1", {u"a", u"b"}), u"b before a");
+  EXPECT_EQ(fill_pattern(u"[%1|%2]", {u"%2"}), u"[%2|]");  // no second expansion
+  EXPECT_EQ(fill_pattern(u"100% %x %", {}), u"100% %x %");
+}
+
+TEST(ModelEventLog, StoredLinesStayChineseAndShowTranslated) {
+  const FakeEnglish english;
+  const std::u16string failed = live_start_failed_text(u"10.0.0.9", 3, 20404);
+  EXPECT_EQ(failed, u"访问IP:10.0.0.9 通道3 连接启动失败 dwErr = 20404");
+  EXPECT_EQ(event_shown(failed), u"channel 3 of 10.0.0.9: start failed (20404)");
+  DeviceWatch watch;
+  // A name holding the pattern's own words is kept whole.
+  const auto lost = watch.observe(1, u"车 失去连接 7", DeviceWatch::Seen::down);
+  ASSERT_TRUE(lost);
+  EXPECT_EQ(*lost, u"设备 车 失去连接 7 失去连接");
+  EXPECT_EQ(event_shown(*lost), u"Device 车 失去连接 7 lost the connection");
+  EXPECT_EQ(event_shown(exception_notice(32773)), u"Reconnect!!!");
+  EXPECT_EQ(event_shown(u"设备 bus-7 恢复连接"), u"设备 bus-7 恢复连接");  // no translation
+  EXPECT_EQ(event_shown(u"访问IP:1.2.3.4 其它"), u"访问IP:1.2.3.4 其它");  // not of a pattern
+
+  TempDir dir;
+  Recorder messages;
+  EventLog log;
+  log.append(failed, kNoon);
+  ASSERT_TRUE(log.save(dir.path(), kNoon, messages));
+  EXPECT_EQ(read_file(dir.path() / EventLog::file_name(kNoon)),
+            "2026-03-02 12:00:05 访问IP:10.0.0.9 通道3 连接启动失败 dwErr = 20404\r\n");
+
+  // The overlay is painted in the operator's language.
+  PaneHealth h;
+  h.last_failure = notice_words(2144) + u" 20:41:07";
+  EXPECT_EQ(health_lines(h).at(4), u"Failure: Network down 20:41:07");
 }

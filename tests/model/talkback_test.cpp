@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "model/i18n.h"
 #include "model_test_util.h"
 #include "voice/voice.h"
 
@@ -86,6 +87,31 @@ TEST(Talkback, BroadcastTargetsFollowAscendingHandles) {
   EXPECT_EQ(b.rows(t), std::vector<std::u16string>{u"coach-5"});
   b.remove_row(5);  // no such row
   EXPECT_EQ(b.handles().size(), 1u);
+}
+
+TEST(Talkback, TranslatedPatternsPlaceTheirValues) {
+  // English puts the values elsewhere; a name holding "%2" is no placeholder.
+  model::set_translation([](std::u16string_view s) -> std::u16string {
+    if (s == u"通道%1:%2") return u"%2 (channel %1)";
+    if (s == u"无法与前端%1 对话!\n") return u"Cannot talk to %1!\n";
+    if (s == u"请选择视频服务器") return u"Choose a video server";
+    return std::u16string(s);
+  });
+  struct Reset {
+    ~Reset() { model::set_translation({}); }
+  } reset;
+  auto t = table_with_gap();
+  t.servers[0].name = u"bus-%2";
+  const auto items = model::talk_server_items(t);
+  EXPECT_EQ(items[0].text, u"Choose a video server");
+  EXPECT_EQ(model::talk_channel_items(t.servers[0], false),
+            (std::vector<std::u16string>{u"前门 (channel 0)", u"前门 (channel 1)"}));
+  EXPECT_EQ(model::talk_channel_items(t.servers[0], true),
+            (std::vector<std::u16string>{u" (channel 0)", u" (channel 1)"}));
+  model::BroadcastTargets b;
+  Recorder r;
+  EXPECT_FALSE(b.add(t, items, 1, r));
+  EXPECT_EQ(r.texts(), std::vector<std::u16string>{u"Cannot talk to bus-%2!\n"});
 }
 
 TEST(Talkback, EverySampleIsCodedInFramesOf320) {

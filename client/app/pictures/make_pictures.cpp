@@ -1,7 +1,9 @@
 // brevanta_pictures OUTDIR: draws the client's pictures and writes them as
-// 24-bit BMP files (and the program icon as PNG) into OUTDIR.
+// 24-bit BMP files (and the program icon as PNG) into OUTDIR. The pictures
+// with words come twice: as written and in English (<base>_en.bmp).
 #include <QDir>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -30,6 +32,50 @@ QFont font(int pixels, bool bold = false) {
   f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
   f.setHintingPreference(QFont::PreferNoHinting);
   return f;
+}
+
+// The largest font up to pixels whose text fits width.
+QFont fitted_font(const QString& text, int pixels, int width) {
+  QFont f = font(pixels);
+  while (f.pixelSize() > 8 && QFontMetrics(f).horizontalAdvance(text) > width)
+    f.setPixelSize(f.pixelSize() - 1);
+  return f;
+}
+
+// The words drawn into the pictures, and the suffix of the files that carry
+// them: the Chinese set is the one without.
+struct Captions {
+  QString suffix;
+  QString title;
+  QString starting;
+  QString version;
+  QString no_video;
+  QString no_signal;
+  bool english = false;
+};
+
+Captions chinese_captions() {
+  return {QString(),
+          QStringLiteral("移动视频监控客户端"),
+          QStringLiteral("正在初始化，请稍候…"),
+          QStringLiteral("版本 1.0"),
+          QStringLiteral("无视频"),
+          QStringLiteral("无信号"),
+          false};
+}
+
+Captions english_captions() {
+  return {QStringLiteral("_en"),
+          QStringLiteral("Mobile video surveillance client"),
+          QStringLiteral("Starting, please wait..."),
+          QStringLiteral("Version 1.0"),
+          QStringLiteral("No video"),
+          QStringLiteral("No signal"),
+          true};
+}
+
+QString named(const char* base, const Captions& c) {
+  return QString::fromLatin1(base) + c.suffix + QStringLiteral(".bmp");
 }
 
 QColor alpha(QColor c, int a) {
@@ -108,8 +154,8 @@ void draw_lens(QPainter& p, QPointF c, qreal r) {
   p.restore();
 }
 
-void draw_splash(Writer& out) {
-  out.draw(QStringLiteral("maindlgbk.bmp"), 640, 400, skin::kPanelDark, [](QPainter& p) {
+void draw_splash(Writer& out, const Captions& words) {
+  out.draw(named("maindlgbk", words), 640, 400, skin::kPanelDark, [&words](QPainter& p) {
     QLinearGradient sky(0, 0, 640, 400);
     sky.setColorAt(0, QColor(14, 21, 32));
     sky.setColorAt(0.6, QColor(24, 42, 64));
@@ -224,15 +270,19 @@ void draw_splash(Writer& out) {
     bar.setColorAt(1, alpha(skin::kAccentLight, 0));
     p.fillRect(46, 152, 160, 3, bar);
     p.setPen(skin::kText);
-    p.setFont(font(22));
-    p.drawText(46, 190, QStringLiteral("移动视频监控客户端"));
-    p.setPen(skin::kTextDim);
-    p.setFont(font(12));
-    p.drawText(47, 214, QStringLiteral("Mobile Video Surveillance Client"));
+    // Clear of the lens's rim.
+    p.setFont(fitted_font(words.title, 22, 350));
+    p.drawText(46, 190, words.title);
+    // The Chinese title has the English name beneath; the English title is that name.
+    if (!words.english) {
+      p.setPen(skin::kTextDim);
+      p.setFont(font(12));
+      p.drawText(47, 214, QStringLiteral("Mobile Video Surveillance Client"));
+    }
 
     p.setPen(skin::kText);
     p.setFont(font(13));
-    p.drawText(46, 362, QStringLiteral("正在初始化，请稍候…"));
+    p.drawText(46, 362, words.starting);
     p.fillRect(46, 372, 180, 2, QColor(255, 255, 255, 30));
     QLinearGradient run(46, 0, 126, 0);
     run.setColorAt(0, alpha(skin::kAccentLight, 40));
@@ -240,7 +290,7 @@ void draw_splash(Writer& out) {
     p.fillRect(46, 372, 80, 2, run);
     p.setPen(skin::kTextDim);
     p.setFont(font(12));
-    p.drawText(46, 392, QStringLiteral("版本 1.0"));
+    p.drawText(46, 392, words.version);
 
     p.setPen(QPen(QColor(92, 118, 148), 1));
     p.setBrush(Qt::NoBrush);
@@ -249,15 +299,15 @@ void draw_splash(Writer& out) {
   });
 }
 
-void draw_logo(Writer& out) {
-  out.draw(QStringLiteral("logo.bmp"), 240, 56, skin::kPanel, [](QPainter& p) {
+void draw_logo(Writer& out, const Captions& words) {
+  out.draw(named("logo", words), 240, 56, skin::kPanel, [&words](QPainter& p) {
     draw_lens(p, QPointF(27, 28), 21);
     p.setPen(Qt::white);
     p.setFont(font(28, true));
     p.drawText(58, 32, QStringLiteral("Brevanta"));
     p.setPen(skin::kTextDim);
-    p.setFont(font(12));
-    p.drawText(60, 52, QStringLiteral("移动视频监控客户端"));
+    p.setFont(fitted_font(words.title, 12, 176));
+    p.drawText(60, 52, words.title);
     QLinearGradient bar(58, 0, 230, 0);
     bar.setColorAt(0, skin::kAccentLight);
     bar.setColorAt(1, alpha(skin::kAccentLight, 0));
@@ -281,8 +331,8 @@ void draw_camera_glyph(QPainter& p, QPointF c, qreal s, QColor body, QColor lens
   p.restore();
 }
 
-void draw_no_signal(Writer& out) {
-  out.draw(QStringLiteral("NoSignal1.bmp"), 352, 288, skin::kVideoBack, [](QPainter& p) {
+void draw_no_signal(Writer& out, const Captions& words) {
+  out.draw(named("NoSignal1", words), 352, 288, skin::kVideoBack, [&words](QPainter& p) {
     QRadialGradient light(QPointF(176, 138), 220);
     light.setColorAt(0, QColor(40, 45, 52));
     light.setColorAt(1, QColor(16, 18, 22));
@@ -290,9 +340,9 @@ void draw_no_signal(Writer& out) {
     draw_camera_glyph(p, QPointF(176, 132), 84, QColor(78, 85, 95), QColor(36, 40, 46));
     p.setPen(QColor(110, 118, 128));
     p.setFont(font(14));
-    p.drawText(QRectF(0, 178, 352, 24), Qt::AlignCenter, QStringLiteral("无视频"));
+    p.drawText(QRectF(0, 178, 352, 24), Qt::AlignCenter, words.no_video);
   });
-  out.draw(QStringLiteral("NoSignal2.bmp"), 352, 288, QColor(50, 20, 22), [](QPainter& p) {
+  out.draw(named("NoSignal2", words), 352, 288, QColor(50, 20, 22), [&words](QPainter& p) {
     // Only under the glyph, so the address lines at the top left stay on plain ground.
     QRadialGradient light(QPointF(176, 168), 100);
     light.setColorAt(0, QColor(74, 30, 32));
@@ -306,7 +356,7 @@ void draw_no_signal(Writer& out) {
     p.drawLine(c + QPointF(-44, -40), c + QPointF(44, 40));
     p.setPen(QColor(186, 118, 116));
     p.setFont(font(14));
-    p.drawText(QRectF(0, 210, 352, 24), Qt::AlignCenter, QStringLiteral("无信号"));
+    p.drawText(QRectF(0, 210, 352, 24), Qt::AlignCenter, words.no_signal);
   });
 }
 
@@ -494,9 +544,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   Writer out(dir);
-  draw_splash(out);
-  draw_logo(out);
-  draw_no_signal(out);
+  for (const Captions& words : {chinese_captions(), english_captions()}) {
+    draw_splash(out, words);
+    draw_logo(out, words);
+    draw_no_signal(out, words);
+  }
   draw_backgrounds(out);
   draw_tree_icons(out);
   draw_buttons(out);

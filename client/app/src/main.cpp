@@ -1,6 +1,7 @@
-// brevanta [--workdir DIR] [--desktop] [--preview] [--layout N] [--status FILE]
+// brevanta [--workdir DIR] [--desktop] [--lang en|zh] [--preview] [--layout N] [--status FILE]
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "model/desk.h"
 #include "platform/signals.h"
 #include "tavimor_app.h"
+#include "ui/i18n.h"
 
 int main(int argc, char** argv) {
   // Before Qt starts its threads, so that none of them takes the signals.
@@ -30,6 +32,10 @@ int main(int argc, char** argv) {
                              QStringLiteral("Started from the desktop's menu: the working folder "
                                             "is $XDG_DATA_HOME/brevanta (default "
                                             "~/.local/share/brevanta), made when missing."));
+  QCommandLineOption lang(QStringLiteral("lang"),
+                          QStringLiteral("Interface language, en or zh (default: from the locale; "
+                                         "Chinese for zh_* and C, English otherwise)."),
+                          QStringLiteral("LANG"));
   QCommandLineOption preview(QStringLiteral("preview"),
                              QStringLiteral("Start the preview of the play list once the main "
                                             "window is up (for unattended video walls)."));
@@ -43,10 +49,20 @@ int main(int argc, char** argv) {
                             QStringLiteral("N"));
   parser.addOption(workdir);
   parser.addOption(desktop);
+  parser.addOption(lang);
   parser.addOption(preview);
   parser.addOption(layout);
   parser.addOption(status);
   parser.process(qapp);
+
+  const QString language = ui::choose_language(parser.value(lang), QLocale::system().name());
+  if (language.isEmpty()) {
+    std::fprintf(stderr, "brevanta: --lang takes en or zh\n");
+    return 2;
+  }
+  if (!ui::install_language(language, skin::folder()))
+    std::fprintf(stderr, "brevanta: no %s translation in %s; the interface stays Chinese\n",
+                 language.toUtf8().constData(), skin::folder().toUtf8().constData());
 
   AppOptions options;
   if (parser.isSet(workdir)) options.working_folder = parser.value(workdir).toStdString();

@@ -41,7 +41,14 @@ void CTavimorApp::install_pictures() {
   const std::filesystem::path from = skin::folder().toStdString();
   const std::filesystem::path to = state_.working_folder / "res";
   std::error_code ec;
+  std::vector<std::string> names;
   for (const char* name : {"maindlgbk.bmp", "logo.bmp", "NoSignal1.bmp", "NoSignal2.bmp"}) {
+    names.emplace_back(name);
+    // The same picture with English words, when the interface is English.
+    const QString own = skin::language_variant(QString::fromLatin1(name));
+    if (!own.isEmpty()) names.push_back(own.toStdString());
+  }
+  for (const std::string& name : names) {
     if (!std::filesystem::exists(from / name, ec) || std::filesystem::exists(to / name, ec))
       continue;
     std::filesystem::create_directories(to, ec);

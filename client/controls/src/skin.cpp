@@ -21,6 +21,11 @@ QString& folder_override() {
   return folder;
 }
 
+QString& language() {
+  static QString lang;
+  return lang;
+}
+
 QColor mix(QColor a, QColor b, qreal t) {
   return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
                           a.greenF() + (b.greenF() - a.greenF()) * t,
@@ -42,6 +47,17 @@ QImage without_mask(QImage image) {
   return image;
 }
 
+QPixmap load(const QString& file_name) {
+  const QString path = folder() + QLatin1Char('/') + file_name;
+  QPixmap pixmap;
+  if (QPixmapCache::find(path, &pixmap)) return pixmap;
+  QImage image;
+  if (!QFile::exists(path) || !image.load(path)) return {};
+  pixmap = QPixmap::fromImage(without_mask(std::move(image)));
+  QPixmapCache::insert(path, pixmap);
+  return pixmap;
+}
+
 }  // namespace
 
 QString folder() {
@@ -61,15 +77,29 @@ void set_folder(const QString& folder) {
   folder_override() = folder;
 }
 
+QString language_variant(const QString& file_name) {
+  const QString& lang = language();
+  if (lang.isEmpty() || lang == QLatin1String("zh")) return {};
+  const qsizetype dot = file_name.lastIndexOf(QLatin1Char('.'));
+  const qsizetype end = dot < 0 ? file_name.size() : dot;
+  return file_name.left(end) + QLatin1Char('_') + lang + file_name.mid(end);
+}
+
 QPixmap picture(const QString& file_name) {
-  const QString path = folder() + QLatin1Char('/') + file_name;
-  QPixmap pixmap;
-  if (QPixmapCache::find(path, &pixmap)) return pixmap;
-  QImage image;
-  if (!QFile::exists(path) || !image.load(path)) return {};
-  pixmap = QPixmap::fromImage(without_mask(std::move(image)));
-  QPixmapCache::insert(path, pixmap);
-  return pixmap;
+  // Most pictures have no words and exist only once.
+  if (const QString own = language_variant(file_name); !own.isEmpty()) {
+    const QPixmap p = load(own);
+    if (!p.isNull()) return p;
+  }
+  return load(file_name);
+}
+
+void set_picture_language(const QString& lang) {
+  language() = lang;
+}
+
+QString picture_language() {
+  return language();
 }
 
 void apply_application_font() {

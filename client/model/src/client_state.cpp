@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "model/config_files.h"
+#include "model/i18n.h"
 #include "model/users.h"
 #include "platform/event.h"
 #include "platform/files.h"
@@ -356,7 +357,7 @@ void login_stored_servers(ClientState& state, DeviceLogin& sdk, MessageSink& mes
     if (text.empty())
       messages.info(kLoginFailed);
     else
-      messages.info(u"设备:" + r.device_id + std::u16string(text));
+      messages.info(tx(u"设备:%1%2", {r.device_id, tx(text)}));
   }
 }
 
@@ -393,7 +394,8 @@ std::vector<TreeServer> device_tree(const ServerTable& table) {
     TreeServer node{s.name, i, {}};
     for (int k = 0; k < kChannelsPerServer; ++k)
       if (s.channels[k].channel_index >= 0)
-        node.channels.push_back({s.channels[k].name, s.channels[k].channel_index});
+        node.channels.push_back(
+            {shown_channel_name(s.channels[k].name, k), s.channels[k].channel_index});
     tree.push_back(std::move(node));
   }
   return tree;
@@ -419,7 +421,7 @@ void PlayListEditor::fill_devices() {
       const ChannelRecord& c = t.servers[i].channels[k];
       if (c.channel_index >= 0 &&
           std::find(items_.begin(), items_.end(), i * 100 + k) == items_.end())
-        node.channels.push_back({c.name, k});
+        node.channels.push_back({shown_channel_name(c.name, k), k});
     }
     devices_.push_back(std::move(node));
   }
@@ -444,7 +446,7 @@ std::u16string PlayListEditor::item_text(int id) const {
   std::lock_guard lock(state_.table_mutex);
   if (!valid_id(state_.servers, id)) return {};
   const ServerRecord& s = state_.servers.servers[id / 100];
-  return s.name + u"(" + s.channels[id % 100].name + u")";
+  return s.name + u"(" + shown_channel_name(s.channels[id % 100].name, id % 100) + u")";
 }
 
 bool PlayListEditor::may_edit() {
@@ -508,7 +510,7 @@ bool PlayListEditor::remove(std::size_t item, const std::function<bool(int)>& pa
     if (ChannelRecord* c = channel(id)) {
       c->listed = 0;
       c->play_list_position = -1;
-      name = c->name;
+      name = shown_channel_name(c->name, id % 100);
     }
   }
   items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(item));

@@ -1,7 +1,10 @@
 #include "model/event_log.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
+#include "model/i18n.h"
 #include "model/records.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -25,9 +28,62 @@ std::u16string_view exception_notice(unsigned code) {
   }
 }
 
+std::u16string event_line(std::u16string_view pattern, const std::vector<std::u16string>& args) {
+  return fill_pattern(pattern, args);
+}
+
+namespace {
+
+// The parts of stored that pattern's placeholders stand for (in their
+// order in pattern); nullopt when stored is not of the pattern. A part ends
+// at the first occurrence of the words after it.
+std::optional<std::vector<std::u16string>> match_pattern(std::u16string_view pattern,
+                                                         std::u16string_view stored) {
+  std::vector<std::u16string_view> words;  // the words around the placeholders
+  std::vector<std::size_t> order;          // placeholder numbers, 0-based
+  std::size_t start = 0;
+  for (std::size_t i = 0; i + 1 < pattern.size(); ++i)
+    if (pattern[i] == u'%' && pattern[i + 1] >= u'1' && pattern[i + 1] <= u'9') {
+      words.push_back(pattern.substr(start, i - start));
+      order.push_back(static_cast<std::size_t>(pattern[i + 1] - u'1'));
+      start = i + 2;
+      ++i;
+    }
+  words.push_back(pattern.substr(start));
+  if (!stored.starts_with(words.front())) return std::nullopt;
+  std::vector<std::u16string> args(
+      order.empty() ? 0 : *std::max_element(order.begin(), order.end()) + 1);
+  std::size_t at = words.front().size();
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::u16string_view after = words[k + 1];
+    const bool last = k + 1 == order.size();
+    std::size_t end;
+    if (last) {
+      if (!stored.substr(at).ends_with(after)) return std::nullopt;
+      end = stored.size() - after.size();
+    } else {
+      end = stored.find(after, at);
+      if (end == std::u16string_view::npos) return std::nullopt;
+    }
+    args[order[k]] = std::u16string(stored.substr(at, end - at));
+    at = end + after.size();
+  }
+  if (order.empty() && stored != pattern) return std::nullopt;
+  return args;
+}
+
+}  // namespace
+
+std::u16string event_shown(std::u16string_view stored) {
+  for (const std::u16string_view pattern :
+       {kLiveStartFailed, kRecordWriteFailed, kDeviceLost, kDeviceBack, kFileDeleted})
+    if (const auto args = match_pattern(pattern, stored)) return tx(pattern, *args);
+  return tx(stored);
+}
+
 std::u16string live_start_failed_text(std::u16string_view address, int channel, int error) {
-  return u"访问IP:" + std::u16string(address) + u" 通道" + u16_number(channel) +
-         u" 连接启动失败 dwErr = " + u16_number(error);
+  return event_line(kLiveStartFailed,
+                    {std::u16string(address), u16_number(channel), u16_number(error)});
 }
 
 EventLog::EventLog() : slots_(kEventSlots) {}

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "model/event_log.h"
+#include "model/i18n.h"
+
 namespace model {
 namespace {
 
@@ -133,17 +136,19 @@ std::u16string gps_text(const GpsFix& fix) {
     const int n = std::snprintf(buf, sizeof buf, format, v);
     return std::u16string(buf, buf + std::max(0, std::min(n, static_cast<int>(sizeof buf) - 1)));
   };
-  std::u16string out = fix.latitude < 0 ? u"南纬" : u"北纬";
-  out += number("%.5f", std::fabs(fix.latitude)) + u"° ";
-  out += fix.longitude < 0 ? u"西经" : u"东经";
-  out += number("%.5f", std::fabs(fix.longitude)) + u"° ";
-  out += number("%.0f", std::round(fix.speed_kmh)) + u"km/h";
-  return out;
+  // One pattern per pair of hemispheres, so a translation can name them its way.
+  const std::u16string_view pattern =
+      fix.latitude < 0
+          ? (fix.longitude < 0 ? u"南纬%1° 西经%2° %3km/h" : u"南纬%1° 东经%2° %3km/h")
+          : (fix.longitude < 0 ? u"北纬%1° 西经%2° %3km/h" : u"北纬%1° 东经%2° %3km/h");
+  return tx(pattern,
+            {number("%.5f", std::fabs(fix.latitude)), number("%.5f", std::fabs(fix.longitude)),
+             number("%.0f", std::round(fix.speed_kmh))});
 }
 
 std::u16string position_text(std::string_view raw) {
   const auto fix = parse_gps(raw);
-  return fix ? gps_text(*fix) : std::u16string(kNoPosition);
+  return fix ? gps_text(*fix) : tx(kNoPosition);
 }
 
 }  // namespace model

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "model/i18n.h"
 #include "model/users.h"
 #include "platform/text.h"
 
@@ -147,7 +148,7 @@ DiskCheckResult disk_space_check(RecordingDrives& d, ClientSettings& settings, S
   }
   int next = (previous >= first && previous < last) ? previous + 1 : first;
   const std::u16string folder = delete_recordings(d.drives[static_cast<std::size_t>(next)]);
-  log.append(u"删除文件" + folder + u"成功", now);
+  log.append(event_line(kFileDeleted, {std::u16string(folder)}), now);
   r.action = DiskAction::kDeletedRecordings;
   return r;
 }
@@ -365,7 +366,7 @@ namespace {
 
 bool delete_one(const FileRow& row, MessageSink& messages, const FileRemover& remove) {
   if (remove ? remove(row.path) : remove_listed_file(row.path)) return true;
-  messages.info(u"不能删除文件:" + row.name + u"!");
+  messages.info(tx(u"不能删除文件:%1!", {row.name}));
   return false;
 }
 

@@ -1,5 +1,7 @@
 #include "model/records.h"
 
+#include "model/i18n.h"
+
 namespace model {
 
 int ServerTable::used_count() const {
@@ -43,7 +45,12 @@ std::u16string u16_number(long long value) {
 }
 
 std::u16string default_channel_name(int channel_index) {
-  return u"通道" + u16_number(channel_index);
+  return u"通道" + u16_number(channel_index);  // i18n-skip: stored as the channel's name
+}
+
+std::u16string shown_channel_name(std::u16string_view name, int channel_index) {
+  if (name != default_channel_name(channel_index)) return std::u16string(name);
+  return tx(u"通道%1", {u16_number(channel_index)});
 }
 
 void fill_default_channel(ChannelRecord& c, const ServerRecord& server, int server_index,

@@ -1,16 +1,12 @@
 #include "model/settings_page.h"
 
+#include <utility>
+
 #include "model/config_files.h"
+#include "model/i18n.h"
 #include "model/users.h"
 
 namespace model {
-namespace {
-
-std::u16string range_message(int low, int high) {
-  return u"请输入一个介于" + u16_number(low) + u"和" + u16_number(high) + u"之间的整数。";
-}
-
-}  // namespace
 
 StoreResult store_settings(const ClientSettings& form, SyncTime sync, std::int32_t rights_word,
                            ClientSettings& settings, const std::vector<platform::Drive>& drives,
@@ -26,7 +22,8 @@ StoreResult store_settings(const ClientSettings& form, SyncTime sync, std::int32
        {Range{form.alarm_duration, 0, 1000000}, Range{form.switch_time, 1, 100000},
         Range{form.occlusion_time, 1, 100000}, Range{form.pre_record_time, 10, 1800}}) {
     if (r.value < r.low || r.value > r.high) {
-      messages.info(range_message(r.low, r.high));
+      messages.info(
+          tx(u"请输入一个介于%1和%2之间的整数。", {u16_number(r.low), u16_number(r.high)}));
       return result;
     }
   }

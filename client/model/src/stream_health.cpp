@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "model/event_log.h"
+#include "model/i18n.h"
 #include "platform/text.h"
 
 namespace model {
@@ -10,6 +12,11 @@ namespace {
 
 std::u16string ascii(const char* s) {
   return std::u16string(s, s + std::char_traits<char>::length(s));
+}
+
+// The pattern in the operator's language with its parts.
+std::u16string shown(std::u16string_view pattern, const std::vector<std::u16string>& args) {
+  return tx(pattern, args);
 }
 
 std::u16string fixed(double v, int decimals) {
@@ -26,10 +33,10 @@ constexpr unsigned kNoticeRecordFailed = 2146;
 }  // namespace
 
 std::u16string connect_type_words(std::string_view type) {
-  if (type == "client-monitor-direct") return u"直连";
-  if (type == "monitor-client-direct") return u"设备回连";
-  if (type == "client-monitor-p2p") return u"P2P 穿透";
-  if (type == "client-monitor-middle-transfer") return u"中转";
+  if (type == "client-monitor-direct") return tx(u"直连");
+  if (type == "monitor-client-direct") return tx(u"设备回连");
+  if (type == "client-monitor-p2p") return tx(u"P2P 穿透");
+  if (type == "client-monitor-middle-transfer") return tx(u"中转");
   return platform::u16_from_utf8(type);
 }
 
@@ -51,15 +58,15 @@ double RateMeter::per_second() const {
 
 std::vector<std::u16string> health_lines(const PaneHealth& h) {
   std::vector<std::u16string> lines;
-  lines.push_back(u"连接：" + (h.connect.empty() ? std::u16string(u"正在连接") : h.connect));
-  lines.push_back(u"帧率：" + fixed(h.fps, 1) + u" 帧/秒   码率：" + fixed(h.kbps, 0) + u" kbit/s");
-  lines.push_back(h.since_picture_ms < 0
-                      ? std::u16string(u"画面：尚无")
-                      : u"画面：" + fixed(static_cast<double>(h.since_picture_ms) / 1000.0, 1) +
-                            u" 秒前");
-  lines.push_back(u"重连：" + fixed(h.reconnects, 0) + u" 次");
-  if (!h.last_failure.empty()) lines.push_back(u"故障：" + h.last_failure);
-  if (!h.position.empty()) lines.push_back(u"位置：" + h.position);
+  lines.push_back(shown(u"连接：%1", {h.connect.empty() ? tx(u"正在连接") : h.connect}));
+  lines.push_back(shown(u"帧率：%1 帧/秒   码率：%2 kbit/s", {fixed(h.fps, 1), fixed(h.kbps, 0)}));
+  lines.push_back(
+      h.since_picture_ms < 0
+          ? tx(u"画面：尚无")
+          : shown(u"画面：%1 秒前", {fixed(static_cast<double>(h.since_picture_ms) / 1000.0, 1)}));
+  lines.push_back(shown(u"重连：%1 次", {fixed(h.reconnects, 0)}));
+  if (!h.last_failure.empty()) lines.push_back(shown(u"故障：%1", {h.last_failure}));
+  if (!h.position.empty()) lines.push_back(shown(u"位置：%1", {h.position}));
   return lines;
 }
 
@@ -74,18 +81,18 @@ std::u16string clock_text(const LocalTime& t) {
 }
 
 std::u16string stall_text(const LocalTime& since, std::int64_t stalled_ms) {
-  return clock_text(since) + u" 起，已 " + fixed(static_cast<double>(stalled_ms / 1000), 0) +
-         u" 秒";
+  return shown(u"%1 起，已 %2 秒",
+               {clock_text(since), fixed(static_cast<double>(stalled_ms / 1000), 0)});
 }
 
 std::u16string notice_words(unsigned notice) {
   switch (notice) {
     case kNoticeSessionLost:
-      return u"网络中断";
+      return tx(u"网络中断");
     case kNoticeP2pTimeout:
-      return u"P2P 连接超时";
+      return tx(u"P2P 连接超时");
     case kNoticeRecordFailed:
-      return u"录像写入失败";
+      return tx(u"录像写入失败");
     default:
       return {};
   }
@@ -97,9 +104,10 @@ std::optional<std::u16string> DeviceWatch::observe(int server, std::u16string_vi
   const bool known = it != state_.end();
   if (known && it->second == seen) return std::nullopt;
   state_[server] = seen;
-  if (seen == Seen::down) return u"设备 " + std::u16string(name) + u" 失去连接";
+  // The line is stored: it stays as written (the log window translates it).
+  if (seen == Seen::down) return event_line(kDeviceLost, {std::u16string(name)});
   if (!known) return std::nullopt;
-  return u"设备 " + std::u16string(name) + u" 恢复连接";
+  return event_line(kDeviceBack, {std::u16string(name)});
 }
 
 bool DeviceWatch::down(int server) const {

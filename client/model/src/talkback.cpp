@@ -1,7 +1,9 @@
 #include "model/talkback.h"
 
 #include <algorithm>
+#include <initializer_list>
 
+#include "model/i18n.h"
 #include "voice/voice.h"
 
 namespace model {
@@ -21,7 +23,7 @@ bool used(const ServerRecord& s) {
 }  // namespace
 
 std::vector<TalkServerItem> talk_server_items(const ServerTable& table) {
-  std::vector<TalkServerItem> items{{std::u16string(kChooseServerItem), -1}};
+  std::vector<TalkServerItem> items{{tx(kChooseServerItem), -1}};
   for (int i = 0; i < kMaxServers; ++i) {
     const ServerRecord& s = table.servers[static_cast<std::size_t>(i)];
     if (used(s)) items.push_back({s.name, i});
@@ -40,9 +42,10 @@ std::vector<std::u16string> talk_channel_items(const ServerRecord& server, bool 
   std::vector<std::u16string> items;
   const int n = std::min(server.channel_count, kChannelsPerServer);
   for (int c = 0; c < n; ++c) {
-    std::u16string text = u"通道" + number(c) + u":";
-    if (!quick) text += server.channels[static_cast<std::size_t>(c)].name;
-    items.push_back(std::move(text));
+    const std::u16string name =
+        quick ? std::u16string{}
+              : shown_channel_name(server.channels[static_cast<std::size_t>(c)].name, c);
+    items.push_back(tx(u"通道%1:%2", {number(c), std::u16string(name)}));
   }
   return items;
 }
@@ -82,7 +85,7 @@ bool BroadcastTargets::add(const ServerTable& table, const std::vector<TalkServe
   }
   const ServerRecord& s = table.servers[static_cast<std::size_t>(items[item].server)];
   if (s.login_handle < 0 || s.login_handle >= kHandles) {
-    messages.info(u"无法与前端" + items[static_cast<std::size_t>(item)].text + u" 对话!\n");
+    messages.info(tx(u"无法与前端%1 对话!\n", {items[static_cast<std::size_t>(item)].text}));
     return false;
   }
   marks_[static_cast<std::size_t>(s.login_handle)] = true;

@@ -1,5 +1,7 @@
 #include "model/user_dialogs.h"
 
+#include "model/i18n.h"
+
 namespace model {
 namespace {
 
@@ -49,7 +51,7 @@ void UserDialogs::first_login_cancel() {
 }
 
 std::vector<std::u16string> UserDialogs::login_choices() const {
-  std::vector<std::u16string> items{std::u16string(kChooseUserItem)};
+  std::vector<std::u16string> items{tx(kChooseUserItem)};
   if (auto admin = files_.read_admin()) items.push_back(admin->name);
   for (auto& n : files_.user_names()) items.push_back(n);
   return items;
@@ -160,7 +162,7 @@ bool UserDialogs::delete_user(std::u16string_view selected) {
     messages_.info(u"请选择您要操作的对象");
     return false;
   }
-  const std::u16string question = u"您确定要删除用户" + std::u16string(selected) + u"吗？";
+  const std::u16string question = tx(u"您确定要删除用户%1吗？", {std::u16string(selected)});
   if (!messages_.confirm(question, kSystemCaption)) return false;
   files_.remove_user(selected);
   return true;

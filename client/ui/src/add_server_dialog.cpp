@@ -10,6 +10,7 @@
 
 #include "dialog_frame.h"
 #include "model/config_files.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -65,7 +66,7 @@ class BusyCursorSink : public model::MessageSink {
 CAddSvrInfo::CAddSvrInfo(model::ClientState& state, model::DeviceLogin& sdk,
                          model::MessageSink& messages, int target, QWidget* parent)
     : QDialog(parent), state_(state), sdk_(sdk), messages_(messages), target_(target) {
-  setWindowTitle(QStringLiteral("添加服务器"));
+  setWindowTitle(tx("添加服务器"));
   const model::AddServerForm defaults;
 
   device_id_ = make_edit(this, "deviceId", qs(defaults.device_id));
@@ -91,19 +92,19 @@ CAddSvrInfo::CAddSvrInfo(model::ClientState& state, model::DeviceLogin& sdk,
   // No length limit here: the model refuses over-long accounts with its message.
   user_ = conceal(new QLineEdit(qs(defaults.user_name), this), "user", false);
   user_password_ = conceal(new QLineEdit(qs(defaults.user_password), this), "userPassword", false);
-  by_domain_ = conceal(new QCheckBox(QStringLiteral("通过域名添加"), this), "byDomain", true);
-  by_auth_ = conceal(new QCheckBox(QStringLiteral("通过鉴权添加"), this), "byAuth", true);
+  by_domain_ = conceal(new QCheckBox(tx("通过域名添加"), this), "byDomain", true);
+  by_auth_ = conceal(new QCheckBox(tx("通过鉴权添加"), this), "byAuth", true);
   by_domain_->setChecked(false);
   by_auth_->setChecked(true);
 
   auto* form = make_form();
-  form->addRow(QStringLiteral("序列号："), device_id_);
-  form->addRow(QStringLiteral("电话号码："), phone_);
-  form->addRow(QStringLiteral("鉴权IP："), auth_address_);
-  form->addRow(QStringLiteral("鉴权端口："), auth_port_);
-  form->addRow(QStringLiteral("密码："), password_);
+  form->addRow(tx("序列号："), device_id_);
+  form->addRow(tx("电话号码："), phone_);
+  form->addRow(tx("鉴权IP："), auth_address_);
+  form->addRow(tx("鉴权端口："), auth_port_);
+  form->addRow(tx("密码："), password_);
 
-  const DialogButtons buttons = finish_dialog(this, form, QStringLiteral("退出"), QSize(380, 240));
+  const DialogButtons buttons = finish_dialog(this, form, tx("退出"), QSize(380, 240));
   ok_ = buttons.ok;
   cancel_ = buttons.cancel;
   connect(ok_, &QPushButton::clicked, this, &CAddSvrInfo::ok_clicked);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "controls/bmp_button.h"
+#include "ui/i18n.h"
 
 namespace ui {
 
@@ -47,7 +48,7 @@ DialogButtons make_button_row(QDialog* dialog, const QString& ok_text, const QSt
 DialogButtons finish_dialog(QDialog* dialog, QFormLayout* form, const QString& cancel_text,
                             QSize minimum) {
   QHBoxLayout* buttons = nullptr;
-  const DialogButtons b = make_button_row(dialog, QStringLiteral("确定"), cancel_text, buttons);
+  const DialogButtons b = make_button_row(dialog, tx("确定"), cancel_text, buttons);
 
   auto* outer = new QVBoxLayout(dialog);
   outer->setContentsMargins(24, 20, 24, 16);

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "dialog_frame.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -14,12 +15,12 @@ namespace ui {
 CEventLog::CEventLog(model::ClientState& state, model::MessageSink& messages, model::Clock& clock,
                      QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), clock_(clock) {
-  setWindowTitle(QStringLiteral("事件日志"));
+  setWindowTitle(tx("事件日志"));
   list_ = new QTreeWidget(this);
   list_->setObjectName(QStringLiteral("List1"));
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
-  list_->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("事件内容")});
+  list_->setHeaderLabels({tx("时间"), tx("事件内容")});
   // The time column fits a time text whatever the font, also while the list is
   // empty; the event text takes the rest.
   list_->setColumnWidth(
@@ -27,8 +28,8 @@ CEventLog::CEventLog(model::ClientState& state, model::MessageSink& messages, mo
   list_->header()->setStretchLastSection(true);
   list_->setMinimumSize(760, 420);
 
-  auto* save = make_dialog_button(this, QStringLiteral("保存日志"), "save");
-  auto* exit = make_dialog_button(this, QStringLiteral("退出"), "exit");
+  auto* save = make_dialog_button(this, tx("保存日志"), "save");
+  auto* exit = make_dialog_button(this, tx("退出"), "exit");
   save->setAutoDefault(false);
   exit->setAutoDefault(false);
   connect(save, &QPushButton::clicked, this, &CEventLog::OnSave);
@@ -49,7 +50,7 @@ void CEventLog::fill() {
   list_->clear();
   QList<QTreeWidgetItem*> rows;
   for (const model::Event& e : state_.events.events())
-    rows.append(new QTreeWidgetItem(QStringList{qs(e.time), qs(e.text)}));
+    rows.append(new QTreeWidgetItem(QStringList{qs(e.time), qs(model::event_shown(e.text))}));
   list_->addTopLevelItems(rows);
 }
 

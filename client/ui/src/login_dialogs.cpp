@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "dialog_frame.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -26,23 +27,23 @@ QLineEdit* make_edit(QWidget* parent, const char* name, bool password) {
 
 CFirstLogin::CFirstLogin(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
-  setWindowTitle(QStringLiteral("您是首次进入该系统，请填写登录信息"));
+  setWindowTitle(tx("您是首次进入该系统，请填写登录信息"));
   name_ = make_edit(this, "name", false);
   password_ = make_edit(this, "password", true);
   confirm_ = make_edit(this, "confirm", true);
 
-  auto* note = new QLabel(
-      QStringLiteral("1～12个字符 （注意：你是作为管理员登录，管理员名字一经注册不可修改）"), this);
+  auto* note =
+      new QLabel(tx("1～12个字符 （注意：你是作为管理员登录，管理员名字一经注册不可修改）"), this);
   note->setObjectName(QStringLiteral("note"));
   note->setWordWrap(true);
 
   auto* form = make_form();
-  form->addRow(QStringLiteral("登录名："), name_);
+  form->addRow(tx("登录名："), name_);
   form->addRow(QString(), note);
-  form->addRow(QStringLiteral("密码："), password_);
-  form->addRow(QStringLiteral("确认密码："), confirm_);
+  form->addRow(tx("密码："), password_);
+  form->addRow(tx("确认密码："), confirm_);
 
-  auto* ok = finish_dialog(this, form, QStringLiteral("取消"), QSize(420, 260)).ok;
+  auto* ok = finish_dialog(this, form, tx("取消"), QSize(420, 260)).ok;
   connect(ok, &QPushButton::clicked, this, &CFirstLogin::ok_clicked);
   name_->setFocus();
 }
@@ -59,7 +60,7 @@ void CFirstLogin::reject() {
 
 CDlgLogin::CDlgLogin(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller), choices_(controller.login_choices()) {
-  setWindowTitle(QStringLiteral("登录"));
+  setWindowTitle(tx("登录"));
   user_ = new QComboBox(this);
   user_->setObjectName(QStringLiteral("user"));
   for (const auto& choice : choices_) user_->addItem(qs(choice));
@@ -67,10 +68,10 @@ CDlgLogin::CDlgLogin(model::UserDialogs& controller, QWidget* parent)
   password_ = make_edit(this, "password", true);
 
   auto* form = make_form();
-  form->addRow(QStringLiteral("用户名："), user_);
-  form->addRow(QStringLiteral("密码："), password_);
+  form->addRow(tx("用户名："), user_);
+  form->addRow(tx("密码："), password_);
 
-  auto* ok = finish_dialog(this, form, QStringLiteral("取消"), QSize(360, 170)).ok;
+  auto* ok = finish_dialog(this, form, tx("取消"), QSize(360, 170)).ok;
   connect(ok, &QPushButton::clicked, this, &CDlgLogin::ok_clicked);
   user_->setFocus();
 }
@@ -81,15 +82,15 @@ void CDlgLogin::ok_clicked() {
 
 CDlgLockPwd::CDlgLockPwd(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
-  setWindowTitle(QStringLiteral("解锁屏幕"));
+  setWindowTitle(tx("解锁屏幕"));
   name_ = make_edit(this, "name", false);
   password_ = make_edit(this, "password", true);
 
   auto* form = make_form();
-  form->addRow(QStringLiteral("用户名:"), name_);
-  form->addRow(QStringLiteral("密  码:"), password_);
+  form->addRow(tx("用户名:"), name_);
+  form->addRow(tx("密  码:"), password_);
 
-  auto* ok = finish_dialog(this, form, QStringLiteral("退出"), QSize(360, 170)).ok;
+  auto* ok = finish_dialog(this, form, tx("退出"), QSize(360, 170)).ok;
   connect(ok, &QPushButton::clicked, this, &CDlgLockPwd::ok_clicked);
   name_->setFocus();
 }

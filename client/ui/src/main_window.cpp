@@ -30,6 +30,7 @@
 #include "ui/about_dialog.h"
 #include "ui/event_log_window.h"
 #include "ui/gps_poller.h"
+#include "ui/i18n.h"
 #include "ui/login_dialogs.h"
 #include "ui/message_box.h"
 #include "ui/playback.h"
@@ -172,27 +173,26 @@ void CTavimorDlg::build_controls() {
   // carries it (also on Alt+Space).
   system_menu_ = new QMenu(this);
   system_menu_->setObjectName(QStringLiteral("systemMenu"));
-  system_menu_->addAction(QStringLiteral("最小化"), this, [this] {
+  system_menu_->addAction(tx("最小化"), this, [this] {
     if (guard(model::rights::kExit)) showMinimized();
   });
-  system_menu_->addAction(QStringLiteral("关闭"), this, [this] { OnExit(); });
+  system_menu_->addAction(tx("关闭"), this, [this] { OnExit(); });
   system_menu_->addSeparator();
-  QAction* about =
-      system_menu_->addAction(QStringLiteral("关于 Tavimor(&A)..."), this, [this] { OnAbout(); });
+  QAction* about = system_menu_->addAction(tx("关于 Tavimor(&A)..."), this, [this] { OnAbout(); });
   about->setObjectName(QStringLiteral("16"));
   system_button_ = new CBMPButton(QStringLiteral("≡"), this);
   system_button_->setObjectName(QStringLiteral("systemMenuButton"));
-  system_button_->setToolTip(QStringLiteral("系统菜单"));
+  system_button_->setToolTip(tx("系统菜单"));
   connect(system_button_, &QPushButton::clicked, this, [this] {
     system_menu_->popup(system_button_->mapToGlobal(QPoint(0, system_button_->height())));
   });
 
   // Side panel.
-  auto* ptz_switch = make_button(this, 1552, QStringLiteral("云台控制"));
-  ptz_switch->setToolTip(QStringLiteral("云台控制"));
+  auto* ptz_switch = make_button(this, 1552, tx("云台控制"));
+  ptz_switch->setToolTip(tx("云台控制"));
   connect(ptz_switch, &QPushButton::clicked, this, [this] { show_panel(true); });
-  auto* tree_switch = make_button(this, 1553, QStringLiteral("服务器列表"));
-  tree_switch->setToolTip(QStringLiteral("服务器列表"));
+  auto* tree_switch = make_button(this, 1553, tx("服务器列表"));
+  tree_switch->setToolTip(tx("服务器列表"));
   connect(tree_switch, &QPushButton::clicked, this, [this] { show_panel(false); });
 
   tree_ = new CBitmapTree(this);
@@ -207,7 +207,7 @@ void CTavimorDlg::build_controls() {
             // One position per vehicle: every pane of the device shows it.
             const QString text = fix             ? qs(model::gps_text(*fix))
                                  : raw.isEmpty() ? QString()
-                                                 : QStringLiteral("无定位信息");
+                                                 : tx(model::kNoPosition);
             for (CMyOutput* p : panes_)
               if (p->PlayHandle() >= 0 && p->LoginHandle() == login) p->SetPosition(text);
           });
@@ -223,7 +223,7 @@ void CTavimorDlg::build_controls() {
   sliders_->setObjectName(QStringLiteral("sliders"));
   for (std::size_t i = 0; i < kSliders.size(); ++i) {
     auto* label = new CColorStatic(sliders_);
-    label->setText(text(kSliders[i].label));
+    label->setText(tx(kSliders[i].label));
     label->setObjectName(QStringLiteral("label%1").arg(kSliders[i].id));
     auto* s = new CBitmapSlider(sliders_);
     s->setObjectName(id_name(kSliders[i].id));
@@ -233,7 +233,7 @@ void CTavimorDlg::build_controls() {
     connect(s, &QSlider::valueChanged, this, [this, i](int v) { on_slider(i, v); });
     slider_[i] = s;
   }
-  connect(make_button(sliders_, 1020, QStringLiteral("默认值")), &QPushButton::clicked, this,
+  connect(make_button(sliders_, 1020, tx("默认值")), &QPushButton::clicked, this,
           &CTavimorDlg::OnDefaults);
 
   bit_rate_ = new CDigitDisplay(this);
@@ -244,10 +244,10 @@ void CTavimorDlg::build_controls() {
   lights_->setObjectName(QStringLiteral("lights"));
   auto* rec_label = new CColorStatic(lights_);
   rec_label->setObjectName(QStringLiteral("recordLightsLabel"));
-  rec_label->setText(QStringLiteral("录像"));
+  rec_label->setText(tx("录像"));
   auto* alarm_label = new CColorStatic(lights_);
   alarm_label->setObjectName(QStringLiteral("alarmLightsLabel"));
-  alarm_label->setText(QStringLiteral("报警"));
+  alarm_label->setText(tx("报警"));
   for (int i = 0; i < model::kPanes; ++i) {
     auto* r = new CLedIndicator(lights_);
     r->setObjectName(id_name(1026 + i));
@@ -262,7 +262,7 @@ void CTavimorDlg::build_controls() {
   }
 
   // Command row, in tab order; the lock disables what comes before it.
-  preview_button_ = make_button(commands_, 1087, QStringLiteral("预览"));
+  preview_button_ = make_button(commands_, 1087, tx("预览"));
   connect(preview_button_, &QPushButton::clicked, this, &CTavimorDlg::OnPreview);
   struct Command {
     int id;
@@ -270,9 +270,9 @@ void CTavimorDlg::build_controls() {
     std::uint32_t right;  // 0: none
   };
   // Their windows come with the tools; the rights are checked already.
-  connect(make_button(commands_, 1081, QStringLiteral("录像")), &QPushButton::clicked, this,
+  connect(make_button(commands_, 1081, tx("录像")), &QPushButton::clicked, this,
           &CTavimorDlg::OnRecord);
-  connect(make_button(commands_, 1084, QStringLiteral("抓图")), &QPushButton::clicked, this,
+  connect(make_button(commands_, 1084, tx("抓图")), &QPushButton::clicked, this,
           &CTavimorDlg::OnSnapshot);
   constexpr std::array<Command, 5> kCommands{{{1085, u"视频回放", 0},
                                               {1021, u"事件日志", model::rights::kEventLog},
@@ -280,7 +280,7 @@ void CTavimorDlg::build_controls() {
                                               {1079, u"语音对讲", model::rights::kTalkback},
                                               {1080, u"布防/撤防", 0}}};
   for (const auto& c : kCommands) {
-    auto* b = make_button(commands_, c.id, text(c.caption));
+    auto* b = make_button(commands_, c.id, tx(c.caption));
     if (c.id == 1085)
       connect(b, &QPushButton::clicked, this, &CTavimorDlg::OnPlayBack);
     else if (c.id == 1021)
@@ -294,7 +294,7 @@ void CTavimorDlg::build_controls() {
   }
   auto* layout_label = new CColorStatic(commands_);
   layout_label->setObjectName(QStringLiteral("layoutLabel"));
-  layout_label->setText(QStringLiteral("分屏数"));
+  layout_label->setText(tx("分屏数"));
   layout_combo_ = new QComboBox(commands_);
   layout_combo_->setObjectName(id_name(1074));
   for (int n : model::kPageSizes) layout_combo_->addItem(QString::number(n));
@@ -307,20 +307,20 @@ void CTavimorDlg::build_controls() {
   delay_combo_->setObjectName(id_name(1483));
   for (const char16_t* item :
        {u"实时性好", u"实时性较好", u"实时性中,流畅性中", u"流畅性较好", u"流畅性好"})
-    delay_combo_->addItem(text(item));
+    delay_combo_->addItem(tx(item));
   delay_combo_->setCurrentIndex(2);
   delay_combo_->hide();
   for (int id : {1096, 1498, 1450}) make_button(commands_, id, QString())->hide();
 
-  auto* lock = make_button(commands_, 1555, QStringLiteral("锁定"));
-  lock->setToolTip(QStringLiteral("锁定屏幕"));
+  auto* lock = make_button(commands_, 1555, tx("锁定"));
+  lock->setToolTip(tx("锁定屏幕"));
   connect(lock, &QPushButton::clicked, this, &CTavimorDlg::OnLock);
-  auto* minimise = make_button(commands_, 1598, QStringLiteral("最小化"));
-  minimise->setToolTip(QStringLiteral("最小化"));
+  auto* minimise = make_button(commands_, 1598, tx("最小化"));
+  minimise->setToolTip(tx("最小化"));
   connect(minimise, &QPushButton::clicked, this, [this] {
     if (guard(model::rights::kExit)) showMinimized();
   });
-  auto* exit = make_button(commands_, 1000, QStringLiteral("退出系统"));
+  auto* exit = make_button(commands_, 1000, tx("退出系统"));
   connect(exit, &QPushButton::clicked, this, &CTavimorDlg::OnExit);
   build_shortcuts();
 }
@@ -348,10 +348,10 @@ void CTavimorDlg::build_shortcuts() {
 
 void CTavimorDlg::build_ptz_pad() {
   auto pad_button = [this](QWidget* parent, const PtzButton& b) {
-    auto* button = new CColorButton(text(b.caption), parent);
+    auto* button = new CColorButton(tx(b.caption), parent);
     button->setObjectName(id_name(b.id));
     button->setAutoDefault(false);
-    if (*b.tooltip) button->setToolTip(text(b.tooltip));
+    if (*b.tooltip) button->setToolTip(tx(b.tooltip));
     const QString base = b.picture ? QString::fromLatin1(b.picture) : QString();
     if (b.picture &&
         button->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp")) {
@@ -378,13 +378,13 @@ void CTavimorDlg::build_ptz_pad() {
     auto* b = pad_button(commands_, {id, u"", u"", nullptr, -1, -1});
     const QString base = QStringLiteral("layout%1").arg(n);
     b->LoadBitmaps(base + ".bmp", base + "_hover.bmp", base + "_pressed.bmp");
-    b->setToolTip(QStringLiteral("%1 画面").arg(n));
+    b->setToolTip(tx("%1 画面").arg(n));
     connect(b, &QPushButton::clicked, this, [this, n = n] { SelectLayout(n); });
   }
   pad_button(ptz_group_, kPtzAuto);
   for (const char16_t* diagonal : {u"左上", u"右上", u"右下", u"左下"}) {
-    auto* b = make_button(ptz_group_, 0, text(diagonal));
-    b->setObjectName(text(diagonal));
+    auto* b = make_button(ptz_group_, 0, tx(diagonal));
+    b->setObjectName(text(diagonal));  // found by its source name
     b->hide();
   }
 }
@@ -450,11 +450,17 @@ void CTavimorDlg::place_controls() {
 
   const int sy = panel_top + panel_h + 12;
   sliders_->setGeometry(px + 10, sy, kPanelWidth - 20, sliders_h);
+  // The labels take the widest caption (English ones are longer).
+  int label_w = 62;
+  for (const auto& row : kSliders)
+    label_w = std::max(
+        label_w,
+        sliders_->findChild<QWidget*>(QStringLiteral("label%1").arg(row.id))->sizeHint().width());
   for (std::size_t i = 0; i < kSliders.size(); ++i) {
     const int y = static_cast<int>(i) * 28;
     sliders_->findChild<QWidget*>(QStringLiteral("label%1").arg(kSliders[i].id))
-        ->setGeometry(0, y, 62, 24);
-    slider_[i]->setGeometry(66, y, kPanelWidth - 20 - 70, 24);
+        ->setGeometry(0, y, label_w, 24);
+    slider_[i]->setGeometry(label_w + 4, y, kPanelWidth - 20 - label_w - 8, 24);
   }
   sliders_->findChild<QWidget*>(id_name(1020))
       ->setGeometry(kPanelWidth - 20 - kButtonWidth, 5 * 28 + 4, kButtonWidth, kButtonHeight);
@@ -464,15 +470,19 @@ void CTavimorDlg::place_controls() {
   const int by = h - kBottomHeight;
   lights_->setGeometry(10, by + 6, px - 20, 24);
   {
-    lights_->findChild<QWidget*>(QStringLiteral("recordLightsLabel"))->setGeometry(0, 0, 40, 22);
-    int x = 44;
+    auto* record_label = lights_->findChild<QWidget*>(QStringLiteral("recordLightsLabel"));
+    const int record_w = std::max(40, record_label->sizeHint().width());
+    record_label->setGeometry(0, 0, record_w, 22);
+    int x = record_w + 4;
     for (auto* l : record_lights_) {
       l->setGeometry(x, 3, 18, 18);
       x += 22;
     }
     x += 24;
-    lights_->findChild<QWidget*>(QStringLiteral("alarmLightsLabel"))->setGeometry(x, 0, 40, 22);
-    x += 44;
+    auto* alarm_label = lights_->findChild<QWidget*>(QStringLiteral("alarmLightsLabel"));
+    const int alarm_w = std::max(40, alarm_label->sizeHint().width());
+    alarm_label->setGeometry(x, 0, alarm_w, 22);
+    x += alarm_w + 4;
     for (auto* l : alarm_lights_) {
       l->setGeometry(x, 3, 18, 18);
       x += 22;
@@ -481,25 +491,33 @@ void CTavimorDlg::place_controls() {
   commands_->setGeometry(10, by + 40, px - 20, 56);
   {
     int x = 0;
+    // A caption wider than the button (English) widens it.
+    const auto button_w = [&](int id) {
+      return std::max(kButtonWidth,
+                      commands_->findChild<QWidget*>(id_name(id))->sizeHint().width());
+    };
     auto place = [&](int id, int bw) {
       commands_->findChild<QWidget*>(id_name(id))->setGeometry(x, 8, bw, kButtonHeight + 4);
       x += bw + 6;
     };
-    for (int id : {1087, 1081, 1084, 1085, 1021, 1089, 1079, 1080}) place(id, kButtonWidth);
+    for (int id : {1087, 1081, 1084, 1085, 1021, 1089, 1079, 1080}) place(id, button_w(id));
     x += 18;
-    commands_->findChild<QWidget*>(QStringLiteral("layoutLabel"))->setGeometry(x, 8, 52, 34);
-    x += 54;
+    auto* layout_label = commands_->findChild<QWidget*>(QStringLiteral("layoutLabel"));
+    const int layout_w = std::max(52, layout_label->sizeHint().width());
+    layout_label->setGeometry(x, 8, layout_w, 34);
+    x += layout_w + 2;
     layout_combo_->setGeometry(x, 10, 64, 30);
     x += 72;
     for (int id : {1531, 1527, 1528, 1529}) {
       commands_->findChild<QWidget*>(id_name(id))->setGeometry(x, 9, 32, 32);
       x += 38;
     }
-    int rx = commands_->width() - 3 * (kButtonWidth + 6);
+    int rx = commands_->width();
+    for (int id : {1555, 1598, 1000}) rx -= button_w(id) + 6;
     for (int id : {1555, 1598, 1000}) {
       commands_->findChild<QWidget*>(id_name(id))
-          ->setGeometry(rx, 8, kButtonWidth, kButtonHeight + 4);
-      rx += kButtonWidth + 6;
+          ->setGeometry(rx, 8, button_w(id), kButtonHeight + 4);
+      rx += button_w(id) + 6;
     }
   }
 }
@@ -532,7 +550,7 @@ void CTavimorDlg::Initialise(const std::function<void()>& close_splash,
   SelectPane(0);
   start_timer(kDiskTimer, 2000);
   start_timer(kPackTimer, 20000);
-  bit_rate_->SetTitle(QStringLiteral("码率(kbps)"));
+  bit_rate_->SetTitle(tx("码率(kbps)"));
   bit_rate_->SetValue(0);
   start_timer(kBitRateTimer, 1000);
   start_timer(kHealthTimer, 1000);
@@ -804,7 +822,7 @@ QMenu* CTavimorDlg::BuildPaneMenu(int pane) {
   delete pane_menu_;
   pane_menu_ = new QMenu(this);
   pane_menu_->setObjectName(QStringLiteral("193"));
-  pane_menu_->setTitle(QStringLiteral("操作菜单"));
+  pane_menu_->setTitle(tx("操作菜单"));
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
   const bool plays = p->PlayHandle() >= 0;
   auto item = [this](int id, const QString& caption, bool enabled, auto&& action) {
@@ -813,21 +831,19 @@ QMenu* CTavimorDlg::BuildPaneMenu(int pane) {
     a->setEnabled(enabled);
     return a;
   };
-  item(32771, desk_.cycle_paused ? QStringLiteral("开始循环") : QStringLiteral("暂停循环"),
-       desk_.cycling, [this] { PauseCycling(); });
-  item(32772, QStringLiteral("下一页"), !desk_.cycling && desk_.next_page_available,
-       [this] { NextPage(); });
-  item(32773, QStringLiteral("上一页"), !desk_.cycling && desk_.previous_page_available,
+  item(32771, desk_.cycle_paused ? tx("开始循环") : tx("暂停循环"), desk_.cycling,
+       [this] { PauseCycling(); });
+  item(32772, tx("下一页"), !desk_.cycling && desk_.next_page_available, [this] { NextPage(); });
+  item(32773, tx("上一页"), !desk_.cycling && desk_.previous_page_available,
        [this] { PreviousPage(); });
-  item(32774, p->SoundOn() ? QStringLiteral("关闭声音") : QStringLiteral("打开声音"), plays,
-       [this] { ToggleSound(); });
-  item(32775, QStringLiteral("多窗口全屏"), true, [this] { MultiFullScreen(); });
-  item(32778, QStringLiteral("报警输出"), false, [] {});
-  item(32781, QStringLiteral("停止预览"), plays, [this, pane] { StopPane(pane); });
-  item(32782, QStringLiteral("设置预置位"), plays, [this, pane] { OpenPresetDialog(pane); });
+  item(32774, p->SoundOn() ? tx("关闭声音") : tx("打开声音"), plays, [this] { ToggleSound(); });
+  item(32775, tx("多窗口全屏"), true, [this] { MultiFullScreen(); });
+  item(32778, tx("报警输出"), false, [] {});
+  item(32781, tx("停止预览"), plays, [this, pane] { StopPane(pane); });
+  item(32782, tx("设置预置位"), plays, [this, pane] { OpenPresetDialog(pane); });
   pane_menu_->addSeparator();
-  QAction* health = pane_menu_->addAction(QStringLiteral("显示通道状态\tCtrl+I"), this,
-                                          [this] { ToggleHealthOverlay(); });
+  QAction* health =
+      pane_menu_->addAction(tx("显示通道状态\tCtrl+I"), this, [this] { ToggleHealthOverlay(); });
   health->setObjectName(QStringLiteral("healthOverlay"));
   health->setCheckable(true);
   health->setChecked(health_overlay_);
@@ -1006,7 +1022,7 @@ void CTavimorDlg::StopPane(int pane) {
   for (auto* p : panes_)
     if (p->Playing()) return;
   desk_.previewing = false;
-  preview_button_->setText(QStringLiteral("预览"));
+  preview_button_->setText(tx("预览"));
 }
 
 void CTavimorDlg::set_controls_visible(bool visible) {
@@ -1222,8 +1238,8 @@ void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
   // The SDK ended the file at its last whole frame; the pane stops recording.
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
   p->StopRecording();
-  state_.events.append(u"访问IP:" + ui::u16(p->Address()) + u" 通道" +
-                           model::u16_number(p->Channel()) + u" 录像写入失败,录像已停止",
+  state_.events.append(model::event_line(model::kRecordWriteFailed,
+                                         {ui::u16(p->Address()), model::u16_number(p->Channel())}),
                        clock_->local_now());
 }
 
@@ -1303,7 +1319,7 @@ void CTavimorDlg::show_channel(int pane, int server, int channel) {
       }))
     return;
   desk_.previewing = true;
-  preview_button_->setText(QStringLiteral("停止"));
+  preview_button_->setText(tx("停止"));
 }
 
 void CTavimorDlg::SwapPanes(int from, int to) {
@@ -1351,11 +1367,11 @@ bool CTavimorDlg::run_worker(std::function<void()> body, std::function<void()> d
 
 void CTavimorDlg::preview_done(bool started) {
   if (started) {
-    if (desk_.previewing) preview_button_->setText(QStringLiteral("停止"));
+    if (desk_.previewing) preview_button_->setText(tx("停止"));
     if (desk_.cycling) start_cycling();
   } else {
     model::end_preview(desk_);
-    preview_button_->setText(QStringLiteral("预览"));
+    preview_button_->setText(tx("预览"));
     layout_combo_->setEnabled(true);
   }
   preview_button_->setEnabled(true);
@@ -1377,7 +1393,7 @@ void CTavimorDlg::StopAll() {
   stop_cycling();
   stop_preview_thread();
   stop_sound();
-  preview_button_->setText(QStringLiteral("预览"));
+  preview_button_->setText(tx("预览"));
   if (desk_.enlarged) {
     apply_layout(desk_.page_size, 0);
     SelectPane(0);

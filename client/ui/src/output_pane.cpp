@@ -10,9 +10,11 @@
 #include <map>
 
 #include "controls/bitmap_tree.h"
+#include "controls/skin.h"
 #include "model/desk.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
 
@@ -20,14 +22,20 @@ namespace ui {
 
 QPixmap working_picture(const std::filesystem::path& folder, const char* name) {
   static std::map<std::filesystem::path, QPixmap> cache;
-  const auto path = folder / "res" / name;
-  auto it = cache.find(path);
-  if (it == cache.end()) {
-    QPixmap p;
-    p.load(QString::fromStdString(path.string()));
-    it = cache.emplace(path, p).first;
-  }
-  return it->second;
+  const auto load = [&](const std::string& file) {
+    const auto path = folder / "res" / file;
+    auto it = cache.find(path);
+    if (it == cache.end()) {
+      QPixmap p;
+      p.load(QString::fromStdString(path.string()));
+      it = cache.emplace(path, p).first;
+    }
+    return it->second;
+  };
+  // A picture with words has its own in the interface's language.
+  if (const QString own = skin::language_variant(QString::fromLatin1(name)); !own.isEmpty())
+    if (QPixmap p = load(own.toStdString()); !p.isNull()) return p;
+  return load(name);
 }
 
 CMyOutput::CMyOutput(int index, model::ClientState& state, QWidget* parent)
@@ -42,8 +50,7 @@ CMyOutput::CMyOutput(int index, model::ClientState& state, QWidget* parent)
     if (msg != WM_USER) return;
     // A lost stream must not look like a frozen picture.
     if (w == NOTIFY_SESSION_LOST || w == NOTIFY_P2P_TIMEOUT) {
-      status_ = w == NOTIFY_SESSION_LOST ? QStringLiteral("网络中断，正在重新连接…")
-                                         : QStringLiteral("连接超时，设备离线");
+      status_ = w == NOTIFY_SESSION_LOST ? tx("网络中断，正在重新连接…") : tx("连接超时，设备离线");
       Backend().clear();
       update();
     }
@@ -337,7 +344,7 @@ void CMyOutput::paint_stall(QPainter& p, std::int64_t now_ms) {
   const QFontMetrics fm(big);
   const int mid = all.height() / 2;
   p.drawText(QRect(0, mid - fm.height(), all.width(), fm.height()), Qt::AlignCenter,
-             QStringLiteral("信号中断"));
+             tx("信号中断"));
   p.setFont(font());
   p.setPen(QColor(220, 220, 220));
   p.drawText(QRect(4, mid + 4, all.width() - 8, QFontMetrics(font()).height() + 4), Qt::AlignCenter,

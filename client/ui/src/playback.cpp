@@ -40,6 +40,7 @@
 #include "model/time_source.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 #include "vidrane/vidrane.h"
 
@@ -320,15 +321,15 @@ CLocalFilePlay::~CLocalFilePlay() {
 
 void CLocalFilePlay::build() {
   // Search conditions.
-  auto* search_panel = new QGroupBox(QStringLiteral("文件查询"), this);
+  auto* search_panel = new QGroupBox(tx("文件查询"), this);
   server_ = new QComboBox(search_panel);
   server_->setObjectName(QStringLiteral("server"));
   channel_ = new QComboBox(search_panel);
   channel_->setObjectName(QStringLiteral("channel"));
-  channel_->addItem(QStringLiteral("全部通道"));
+  channel_->addItem(tx("全部通道"));
   file_type_ = new QComboBox(search_panel);
   file_type_->setObjectName(QStringLiteral("fileType"));
-  file_type_->addItem(QStringLiteral("全部"));
+  file_type_->addItem(tx("全部"));
   const QDate today = QDate::currentDate();
   auto date_edit = [&](const char* name) {
     auto* e = new QDateEdit(today, search_panel);
@@ -347,23 +348,23 @@ void CLocalFilePlay::build() {
   start_time_ = time_edit("startTime", QTime(0, 0, 0));
   end_date_ = date_edit("endDate");
   end_time_ = time_edit("endTime", QTime(23, 59, 59));
-  search_ = text_button(search_panel, QStringLiteral("查找"), "search");
-  delete_ = text_button(search_panel, QStringLiteral("删除"), "delete");
-  delete_all_ = text_button(search_panel, QStringLiteral("全部删除"), "deleteAll");
-  export_mp4_ = text_button(search_panel, QStringLiteral("导出MP4"), "exportMp4");
+  search_ = text_button(search_panel, tx("查找"), "search");
+  delete_ = text_button(search_panel, tx("删除"), "delete");
+  delete_all_ = text_button(search_panel, tx("全部删除"), "deleteAll");
+  export_mp4_ = text_button(search_panel, tx("导出MP4"), "exportMp4");
 
   auto* form = make_form();
-  form->addRow(QStringLiteral("选择服务器"), server_);
-  form->addRow(QStringLiteral("通道"), channel_);
-  form->addRow(QStringLiteral("文件类型"), file_type_);
+  form->addRow(tx("选择服务器"), server_);
+  form->addRow(tx("通道"), channel_);
+  form->addRow(tx("文件类型"), file_type_);
   auto pair = [](QWidget* a, QWidget* b) {
     auto* row = new QHBoxLayout;
     row->addWidget(a, 1);
     row->addWidget(b);
     return row;
   };
-  form->addRow(QStringLiteral("开始时间"), pair(start_date_, start_time_));
-  form->addRow(QStringLiteral("结束时间"), pair(end_date_, end_time_));
+  form->addRow(tx("开始时间"), pair(start_date_, start_time_));
+  form->addRow(tx("结束时间"), pair(end_date_, end_time_));
   auto* search_buttons = new QHBoxLayout;
   search_buttons->addWidget(search_);
   search_buttons->addWidget(delete_);
@@ -401,19 +402,19 @@ void CLocalFilePlay::build() {
   frame_back_ = picture_button(controls, Glyph::kFrameBack, "frameBack");
   frame_forward_ = picture_button(controls, Glyph::kFrameForward, "frameForward");
   sound_ = picture_button(controls, Glyph::kSoundOff, "sound");
-  stop_->setToolTip(QStringLiteral("停止"));
-  slow_->setToolTip(QStringLiteral("慢放"));
-  fast_->setToolTip(QStringLiteral("快放"));
-  snapshot_->setToolTip(QStringLiteral("抓图"));
-  frame_back_->setToolTip(QStringLiteral("单帧后退"));
-  frame_forward_->setToolTip(QStringLiteral("单帧前进"));
+  stop_->setToolTip(tx("停止"));
+  slow_->setToolTip(tx("慢放"));
+  fast_->setToolTip(tx("快放"));
+  snapshot_->setToolTip(tx("抓图"));
+  frame_back_->setToolTip(tx("单帧后退"));
+  frame_forward_->setToolTip(tx("单帧前进"));
   volume_ = new QSlider(Qt::Horizontal, controls);
   volume_->setObjectName(QStringLiteral("volume"));
   volume_->setRange(0, kVolumeMax);
   volume_->setValue(kVolumeStart);
   volume_->setPageStep(kVolumeMax / 16);
   volume_->setMinimumWidth(110);
-  volume_->setToolTip(QStringLiteral("音量"));
+  volume_->setToolTip(tx("音量"));
   status_ = new QLabel(controls);
   status_->setObjectName(QStringLiteral("status"));
   status_->setMinimumWidth(260);
@@ -421,8 +422,8 @@ void CLocalFilePlay::build() {
   snapshot_line_->setObjectName(QStringLiteral("snapshotMessage"));
   snapshot_line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   snapshot_line_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  clip_start_ = text_button(controls, QStringLiteral("保存"), "clipStart");
-  clip_end_ = text_button(controls, QStringLiteral("停止保存"), "clipEnd");
+  clip_start_ = text_button(controls, tx("保存"), "clipStart");
+  clip_end_ = text_button(controls, tx("停止保存"), "clipEnd");
 
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(4);
@@ -450,9 +451,7 @@ void CLocalFilePlay::build() {
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setHeaderLabels({QStringLiteral("文件名称"), QStringLiteral("通道"),
-                          QStringLiteral("类型"), QStringLiteral("开始时间"),
-                          QStringLiteral("结束时间")});
+  list_->setHeaderLabels({tx("文件名称"), tx("通道"), tx("类型"), tx("开始时间"), tx("结束时间")});
   // Long paths keep their file name visible.
   list_->setTextElideMode(Qt::ElideLeft);
   const int widths[] = {600, 50, 50, 140, 140};
@@ -501,7 +500,7 @@ void CLocalFilePlay::build() {
 }
 
 void CLocalFilePlay::fill_servers() {
-  server_->addItem(QStringLiteral("请选择ORV"));
+  server_->addItem(tx("请选择ORV"));
   std::lock_guard lock(state_.table_mutex);
   for (const auto& s : state_.servers.servers) {
     if (!s.used()) break;
@@ -521,8 +520,8 @@ void CLocalFilePlay::server_chosen(int item) {
     count = std::clamp(s.channel_count, 0, model::kChannelsPerServer);
   }
   channel_->clear();
-  channel_->addItem(QStringLiteral("全部通道"));
-  for (int i = 0; i < count; ++i) channel_->addItem(qs(model::default_channel_name(first + i)));
+  channel_->addItem(tx("全部通道"));
+  for (int i = 0; i < count; ++i) channel_->addItem(tx("通道%1").arg(first + i));
   channel_->setCurrentIndex(0);
   first_channel_ = first;
 }
@@ -572,8 +571,8 @@ void CLocalFilePlay::OnSearch() {
   cancel_search_ = false;
   found_ = 0;
   progress_posted_ = false;
-  search_->setText(QStringLiteral("停止查找"));
-  status_->setText(QStringLiteral("正在查找…"));
+  search_->setText(tx("停止查找"));
+  status_->setText(tx("正在查找…"));
   apply_controls();
   // The drive list and settings are the GUI thread's; the walk gets copies.
   const model::RecordingDrives drives = state_.drives;
@@ -606,14 +605,14 @@ void CLocalFilePlay::OnSearch() {
 void CLocalFilePlay::search_progress() {
   progress_posted_ = false;
   if (!searching_) return;
-  status_->setText(QStringLiteral("正在查找…已找到%1个文件").arg(found_.load()));
+  status_->setText(tx("正在查找…已找到%1个文件").arg(found_.load()));
 }
 
 void CLocalFilePlay::search_done(std::vector<model::FileRow> rows) {
   search_thread_.join();
   if (!searching_) return;  // the window closed meanwhile
   searching_ = false;
-  search_->setText(QStringLiteral("查找"));
+  search_->setText(tx("查找"));
   search_->setEnabled(true);
   status_->clear();
   rows_ = std::move(rows);
@@ -629,7 +628,7 @@ void CLocalFilePlay::list_rows() {
   items.reserve(static_cast<qsizetype>(rows_.size()));
   for (const auto& r : rows_)
     items.push_back(new QTreeWidgetItem(
-        QStringList{qs(r.name), qs(r.channel), qs(r.type), qs(r.start), qs(r.end)}));
+        QStringList{qs(r.name), qs(r.channel), tx(r.type), qs(r.start), qs(r.end)}));
   list_->addTopLevelItems(items);
 }
 
@@ -687,9 +686,9 @@ void CLocalFilePlay::apply_controls() {
   volume_->setEnabled(c.volume);
   clip_start_->setEnabled(c.clip_start);
   clip_end_->setEnabled(c.clip_end);
-  play_->setToolTip(qs(c.play_tip));
+  play_->setToolTip(tx(c.play_tip));
   play_->setIcon(glyph(transport_ == model::Transport::kPlaying ? Glyph::kPause : Glyph::kPlay));
-  sound_->setToolTip(qs(c.sound_tip));
+  sound_->setToolTip(tx(c.sound_tip));
   sound_->setIcon(glyph(sound_on_ ? Glyph::kSoundOn : Glyph::kSoundOff));
   delete_->setEnabled(!searching_);
   delete_all_->setEnabled(!searching_);
@@ -795,7 +794,7 @@ void CLocalFilePlay::Close() {
     cancel_search_ = true;
     search_thread_.join();
     searching_ = false;
-    search_->setText(QStringLiteral("查找"));
+    search_->setText(tx("查找"));
     search_->setEnabled(true);
     status_->clear();
     apply_controls();
@@ -915,10 +914,10 @@ void CLocalFilePlay::display_callback(long port, char* buffer, long size, long w
 void CLocalFilePlay::snapshot_written(const fs::path& file, bool ok) {
   if (ok) {
     const std::u16string shown = model::text_from_path(file, state_.drives.drives);
-    snapshot_line_->setText(QStringLiteral("抓图成功 %1!").arg(qs(shown)));
+    snapshot_line_->setText(tx("抓图成功 %1!").arg(qs(shown)));
     snapshot_line_->setToolTip(snapshot_line_->text());
   } else {
-    snapshot_line_->setText(QStringLiteral("抓图失败!"));
+    snapshot_line_->setText(tx("抓图失败!"));
   }
   emit snapshotTaken(ok);
 }
@@ -956,7 +955,7 @@ void CLocalFilePlay::OnClipStart() {
 
 QString CLocalFilePlay::choose_save_path(const QString& folder) {
   if (choose_save_path_) return choose_save_path_(this, folder);
-  QFileDialog dialog(this, QStringLiteral("请选择文件的保存路径"), folder,
+  QFileDialog dialog(this, tx("请选择文件的保存路径"), folder,
                      QStringLiteral("264 Files(*.264);;All Files(*.*)"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("264"));
@@ -995,12 +994,20 @@ void CLocalFilePlay::OnClipEnd() {
 
 namespace {
 
+// The exporter's texts are fixed, or a fixed part up to "：" and the
+// system's words after it, which stay as they come.
+QString export_error(const std::string& error) {
+  const QString text = QString::fromStdString(error);
+  const qsizetype colon = text.indexOf(QChar(0xFF1A));
+  if (colon < 0) return tx(error.c_str());
+  return tx(text.left(colon + 1).toUtf8().constData()) + text.mid(colon + 1);
+}
+
 QString export_message(const exporter::Mp4ExportResult& r, const QString& target) {
-  if (!r.ok) return QStringLiteral("导出失败：%1").arg(QString::fromStdString(r.error));
-  QString text = QStringLiteral("导出完成：%1").arg(target);
+  if (!r.ok) return tx("导出失败：%1").arg(export_error(r.error));
   if (r.skipped_bytes > 0)
-    text += QStringLiteral("（已跳过损坏的数据%1字节）").arg(r.skipped_bytes);
-  return text;
+    return tx("导出完成：%1（已跳过损坏的数据%2字节）").arg(target).arg(r.skipped_bytes);
+  return tx("导出完成：%1").arg(target);
 }
 
 }  // namespace
@@ -1013,7 +1020,7 @@ void CLocalFilePlay::update_export_button() {
 
 QString CLocalFilePlay::choose_export_path(const QString& suggested) {
   if (choose_export_path_) return choose_export_path_(suggested);
-  QFileDialog dialog(this, QStringLiteral("导出MP4"), suggested,
+  QFileDialog dialog(this, tx("导出MP4"), suggested,
                      QStringLiteral("MP4 Files(*.mp4);;All Files(*.*)"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("mp4"));
@@ -1042,10 +1049,9 @@ void CLocalFilePlay::OnExportMp4() {
   export_posted_ = false;
   export_target_ = chosen;
   update_export_button();
-  auto* progress =
-      new QProgressDialog(QStringLiteral("正在导出MP4…"), QStringLiteral("取消"), 0, 1000, this);
+  auto* progress = new QProgressDialog(tx("正在导出MP4…"), tx("取消"), 0, 1000, this);
   progress->setObjectName(QStringLiteral("exportProgress"));
-  progress->setWindowTitle(QStringLiteral("导出MP4"));
+  progress->setWindowTitle(tx("导出MP4"));
   progress->setWindowModality(Qt::WindowModal);
   progress->setAutoClose(false);
   progress->setAutoReset(false);
@@ -1054,7 +1060,7 @@ void CLocalFilePlay::OnExportMp4() {
   connect(progress, &QProgressDialog::canceled, this, [this] {
     // The partial output goes with the thread's end.
     cancel_export_ = true;
-    if (export_progress_) export_progress_->setLabelText(QStringLiteral("正在取消…"));
+    if (export_progress_) export_progress_->setLabelText(tx("正在取消…"));
   });
   export_progress_ = progress;
   progress->show();
@@ -1131,12 +1137,12 @@ void CLocalFilePlay::set_enlarged(bool enlarged) {
 
 CPlayBack::CPlayBack(model::ClientState& state, model::MessageSink& messages, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QStringLiteral("回放"));
+  setWindowTitle(tx("回放"));
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
   page_ = new CLocalFilePlay(state, messages);
-  tabs_->addTab(page_, QStringLiteral("本地文件"));
-  exit_ = make_dialog_button(this, QStringLiteral("退出"), "exit");
+  tabs_->addTab(page_, tx("本地文件"));
+  exit_ = make_dialog_button(this, tx("退出"), "exit");
   exit_->setAutoDefault(false);
   connect(exit_, &QPushButton::clicked, this, &CPlayBack::reject);
   connect(page_, &CLocalFilePlay::enlargedChanged, this, &CPlayBack::set_enlarged);

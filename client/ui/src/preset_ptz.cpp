@@ -17,6 +17,7 @@
 #include "dialog_frame.h"
 #include "model/remote_config.h"
 #include "platform/text.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 #include "velmosdk.h"
 
@@ -47,13 +48,13 @@ QSpinBox* make_spin(QWidget* parent, const char* name, int low, int high, int va
 model::SaveAnswer ask_with_box(QWidget* parent, std::u16string_view text,
                                std::u16string_view caption) {
   QMessageBox box(parent);
-  box.setWindowTitle(qs(caption));
-  box.setText(qs(text));
+  box.setWindowTitle(tx(caption));
+  box.setText(tx(text));
   box.setIcon(QMessageBox::Question);
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("否"));
-  box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  box.button(QMessageBox::Yes)->setText(tx("是"));
+  box.button(QMessageBox::No)->setText(tx("否"));
+  box.button(QMessageBox::Cancel)->setText(tx("取消"));
   switch (box.exec()) {
     case QMessageBox::Yes:
       return model::SaveAnswer::kYes;
@@ -69,7 +70,7 @@ model::SaveAnswer ask_with_box(QWidget* parent, std::u16string_view text,
 CPresetPTZ::CPresetPTZ(model::ClientState& state, model::MessageSink& messages, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages) {
   setObjectName(QStringLiteral("CPresetPTZ"));
-  setWindowTitle(QStringLiteral("预置点及云台速度设置"));
+  setWindowTitle(tx("预置点及云台速度设置"));
   setModal(false);
   ptz_ = [](long login, long channel, int command, int a, int b, int c, int d) {
     return PtzControl(login, channel, command, a, b, c, d);
@@ -90,15 +91,15 @@ CPresetPTZ::~CPresetPTZ() = default;
 
 void CPresetPTZ::build() {
   auto button = [this](const char* text, const char* name, void (CPresetPTZ::*slot)()) {
-    auto* b = named(new QPushButton(QString::fromUtf8(text), this), name);
+    auto* b = named(new QPushButton(tx(text), this), name);
     b->setAutoDefault(false);
     connect(b, &QPushButton::clicked, this, slot);
     return b;
   };
-  auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+  auto label = [this](const char* text) { return new QLabel(tx(text), this); };
 
   // Presets and the PTZ speed.
-  presets_ = make_list(this, "presetList", {QStringLiteral("预置点"), QStringLiteral("名称")}, 100);
+  presets_ = make_list(this, "presetList", {tx("预置点"), tx("名称")}, 100);
   connect(presets_, &QTreeWidget::itemClicked, this, [this] { on_preset_clicked(); });
   number_ = make_spin(this, "presetNumber", 1, model::kPresetEntries, 1);
   name_ = named(new QLineEdit(this), "presetName");
@@ -128,9 +129,7 @@ void CPresetPTZ::build() {
   path_ = named(new QComboBox(this), "pathCombo");
   for (int i = 0; i < model::kCruisePaths; ++i) path_->addItem(QString::number(i));
   connect(path_, &QComboBox::currentIndexChanged, this, [this](int i) { on_path(i); });
-  points_ =
-      make_list(this, "pointList",
-                {QStringLiteral("预置点"), QStringLiteral("速度"), QStringLiteral("停留时间")}, 80);
+  points_ = make_list(this, "pointList", {tx("预置点"), tx("速度"), tx("停留时间")}, 80);
   connect(points_, &QTreeWidget::itemSelectionChanged, this, [this] {
     auto* item = points_->currentItem();
     editor_.select_point(item && item->isSelected() ? points_->indexOfTopLevelItem(item) : -1);

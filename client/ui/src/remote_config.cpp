@@ -16,10 +16,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 #include "dialog_frame.h"
 #include "model/gps.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -38,10 +40,18 @@ QLineEdit* make_edit(QWidget* parent, const char* name, bool read_only = false) 
 QComboBox* make_combo(QWidget* parent, const char* name, model::Items items) {
   auto* combo = new QComboBox(parent);
   combo->setObjectName(QString::fromLatin1(name));
-  for (std::u16string_view item : items) combo->addItem(qs(item));
-  // The 56 protocol names would otherwise widen the whole column.
+  // The index is what the page reads back, never the (translated) text.
+  int translated_length = 0;
+  for (std::u16string_view item : items) {
+    const QString text = tx(item);
+    if (text != qs(item))
+      translated_length = std::max(translated_length, static_cast<int>(text.size()));
+    combo->addItem(text);
+  }
+  // The 56 protocol names would otherwise widen the whole column; a translated
+  // item (longer than its Chinese) still shows whole.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo->setMinimumContentsLength(6);
+  combo->setMinimumContentsLength(std::max(6, translated_length));
   combo->setMaxVisibleItems(16);
   return combo;
 }
@@ -127,14 +137,14 @@ CRemoteDevConfig::~CRemoteDevConfig() {
 
 void CRemoteDevConfig::build() {
   auto button = [this](const char* text, const char* name) {
-    QPushButton* b = make_dialog_button(this, QString::fromUtf8(text), name);
+    QPushButton* b = make_dialog_button(this, tx(text), name);
     b->setAutoDefault(false);
     commands_.append(b);
     return b;
   };
 
   // "设备信息"
-  QGroupBox* device_group = make_group(this, QStringLiteral("设备信息"), "deviceGroup");
+  QGroupBox* device_group = make_group(this, tx("设备信息"), "deviceGroup");
   device_name_ = make_edit(device_group, "deviceName");
   device_id_ = make_edit(device_group, "deviceId", true);
   auth_address_ = make_edit(device_group, "authAddress", true);
@@ -142,25 +152,28 @@ void CRemoteDevConfig::build() {
   allowed_caller_ = make_edit(device_group, "allowedCaller", true);
   sim_phone_ = make_edit(device_group, "simPhone", true);
   gps_position_ = make_edit(device_group, "gpsPosition", true);
-  // Room for a whole position line in the font of the page.
-  gps_position_->setMinimumWidth(gps_position_->fontMetrics().horizontalAdvance(
-                                     QStringLiteral("北纬39.90421° 东经116.40739° 120km/h")) +
-                                 16);
+  // Room for a whole position line, in the operator's language, in the font of the page.
+  model::GpsFix widest;
+  widest.latitude = 39.90421;
+  widest.longitude = 116.40739;
+  widest.speed_kmh = 120;
+  gps_position_->setMinimumWidth(
+      gps_position_->fontMetrics().horizontalAdvance(qs(model::gps_text(widest))) + 16);
   QPushButton* save_device = button("保存", "saveDevice");
   {
     FieldGrid g(new QGridLayout(device_group), 1);
-    g.add(QStringLiteral("设备名称"), device_name_);
-    g.add(QStringLiteral("设备序列号"), device_id_);
-    g.add(QStringLiteral("鉴权IP"), auth_address_);
-    g.add(QStringLiteral("鉴权端口"), auth_port_);
-    g.add(QStringLiteral("可连接电话"), allowed_caller_);
-    g.add(QStringLiteral("设备SIM卡号"), sim_phone_);
-    g.add(QStringLiteral("车辆位置"), gps_position_);
+    g.add(tx("设备名称"), device_name_);
+    g.add(tx("设备序列号"), device_id_);
+    g.add(tx("鉴权IP"), auth_address_);
+    g.add(tx("鉴权端口"), auth_port_);
+    g.add(tx("可连接电话"), allowed_caller_);
+    g.add(tx("设备SIM卡号"), sim_phone_);
+    g.add(tx("车辆位置"), gps_position_);
     g.add_buttons({save_device});
   }
 
   // "视频信息"
-  QGroupBox* video_group = make_group(this, QStringLiteral("视频信息"), "videoGroup");
+  QGroupBox* video_group = make_group(this, tx("视频信息"), "videoGroup");
   video_channel_ = make_combo(video_group, "videoChannel", model::channel_items());
   video_format_ = make_combo(video_group, "videoFormat", model::video_format_items());
   stream_type_ = make_combo(video_group, "streamType", model::stream_type_items());
@@ -172,18 +185,18 @@ void CRemoteDevConfig::build() {
   QPushButton* copy_video = button("复制到所有通道", "copyVideo");
   {
     FieldGrid g(new QGridLayout(video_group), 2);
-    g.add(QStringLiteral("通道号"), video_channel_);
-    g.add(QStringLiteral("视频格式"), video_format_);
-    g.add(QStringLiteral("流类型"), stream_type_);
-    g.add(QStringLiteral("帧率"), frame_rate_);
-    g.add(QStringLiteral("视频类型"), video_type_);
-    g.add(QStringLiteral("码率"), bit_rate_);
-    g.add(QStringLiteral("通道名称"), channel_name_, 2);
+    g.add(tx("通道号"), video_channel_);
+    g.add(tx("视频格式"), video_format_);
+    g.add(tx("流类型"), stream_type_);
+    g.add(tx("帧率"), frame_rate_);
+    g.add(tx("视频类型"), video_type_);
+    g.add(tx("码率"), bit_rate_);
+    g.add(tx("通道名称"), channel_name_, 2);
     g.add_buttons({save_video, copy_video});
   }
 
   // "云台信息"
-  QGroupBox* ptz_group = make_group(this, QStringLiteral("云台信息"), "ptzGroup");
+  QGroupBox* ptz_group = make_group(this, tx("云台信息"), "ptzGroup");
   ptz_channel_ = make_combo(ptz_group, "ptzChannel", model::channel_items());
   baud_rate_ = make_combo(ptz_group, "baudRate", model::baud_rate_items());
   data_bits_ = make_combo(ptz_group, "dataBits", model::data_bits_items());
@@ -193,6 +206,7 @@ void CRemoteDevConfig::build() {
   decoder_type_ = make_combo(ptz_group, "decoderType", model::decoder_type_items());
   // Wide enough for every protocol name.
   decoder_type_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  decoder_type_->setMinimumContentsLength(0);
   decoder_address_ = make_edit(ptz_group, "decoderAddress");
   decoder_address_->setValidator(new QIntValidator(0, kMaxDecoderAddress, decoder_address_));
   decoder_address_->setMaxLength(5);
@@ -200,24 +214,24 @@ void CRemoteDevConfig::build() {
   QPushButton* copy_ptz = button("复制到所有通道", "copyPtz");
   {
     FieldGrid g(new QGridLayout(ptz_group), 2);
-    g.add(QStringLiteral("通道号"), ptz_channel_);
-    g.add(QStringLiteral("波特率"), baud_rate_);
-    g.add(QStringLiteral("数据位"), data_bits_);
-    g.add(QStringLiteral("停止位"), stop_bits_);
-    g.add(QStringLiteral("校验"), parity_);
-    g.add(QStringLiteral("流控"), flow_control_);
-    g.add(QStringLiteral("解码器类型"), decoder_type_);
-    g.add(QStringLiteral("解码器地址"), decoder_address_);
+    g.add(tx("通道号"), ptz_channel_);
+    g.add(tx("波特率"), baud_rate_);
+    g.add(tx("数据位"), data_bits_);
+    g.add(tx("停止位"), stop_bits_);
+    g.add(tx("校验"), parity_);
+    g.add(tx("流控"), flow_control_);
+    g.add(tx("解码器类型"), decoder_type_);
+    g.add(tx("解码器地址"), decoder_address_);
     g.add_buttons({save_ptz, copy_ptz});
   }
 
   // "远程布防"
-  QGroupBox* arm_group = make_group(this, QStringLiteral("远程布防"), "armGroup");
-  arm_inside_ = new QCheckBox(QStringLiteral("布防/撤防（车内/室内）"), arm_group);
+  QGroupBox* arm_group = make_group(this, tx("远程布防"), "armGroup");
+  arm_inside_ = new QCheckBox(tx("布防/撤防（车内/室内）"), arm_group);
   arm_inside_->setObjectName(QStringLiteral("armInside"));
-  arm_perimeter_ = new QCheckBox(QStringLiteral("布防/撤防（周边/区域）"), arm_group);
+  arm_perimeter_ = new QCheckBox(tx("布防/撤防（周边/区域）"), arm_group);
   arm_perimeter_->setObjectName(QStringLiteral("armPerimeter"));
-  arm_recording_ = new QCheckBox(QStringLiteral("启动/停止连续录像"), arm_group);
+  arm_recording_ = new QCheckBox(tx("启动/停止连续录像"), arm_group);
   arm_recording_->setObjectName(QStringLiteral("armRecording"));
   QPushButton* get_status = button("获取状态", "getStatus");
   QPushButton* save_arming = button("保存", "saveArming");
@@ -234,16 +248,16 @@ void CRemoteDevConfig::build() {
   }
 
   // "密码修改"
-  QGroupBox* password_group = make_group(this, QStringLiteral("密码修改"), "passwordGroup");
+  QGroupBox* password_group = make_group(this, tx("密码修改"), "passwordGroup");
   old_password_ = make_password(password_group, "oldPassword");
   new_password_ = make_password(password_group, "newPassword");
   confirm_password_ = make_password(password_group, "confirmPassword");
   QPushButton* change_password = button("修改", "changePassword");
   {
     FieldGrid g(new QGridLayout(password_group), 4);
-    g.add(QStringLiteral("原密码"), old_password_);
-    g.add(QStringLiteral("新密码"), new_password_);
-    g.add(QStringLiteral("确认密码"), confirm_password_);
+    g.add(tx("原密码"), old_password_);
+    g.add(tx("新密码"), new_password_);
+    g.add(tx("确认密码"), confirm_password_);
     g.add_button(change_password);
   }
 
@@ -429,7 +443,7 @@ void CRemoteDevConfig::set_busy(bool busy) {
   else
     QApplication::restoreOverrideCursor();
   for (QPushButton* b : commands_) b->setEnabled(!busy);
-  status_->setText(busy ? QString::fromUtf8(kBusyText) : QString());
+  status_->setText(busy ? tx(kBusyText) : QString());
   emit BusyChanged(busy);
 }
 
@@ -439,16 +453,16 @@ CRemoteParamsCfg::CRemoteParamsCfg(model::ClientState& state, int server,
                                    model::DeviceConfig& device, model::MessageSink& messages,
                                    QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QStringLiteral("远程配置"));
+  setWindowTitle(tx("远程配置"));
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
   page_ = new CRemoteDevConfig(state, server, device, messages, tabs_);
   page_->setObjectName(QStringLiteral("page"));
-  tabs_->addTab(page_, QStringLiteral("设备配置"));
+  tabs_->addTab(page_, tx("设备配置"));
 
-  save_params_ = make_dialog_button(this, QStringLiteral("保存参数"), "saveParams");
-  restore_defaults_ = make_dialog_button(this, QStringLiteral("恢复默认值"), "restoreDefaults");
-  exit_ = make_dialog_button(this, QStringLiteral("退出"), "exit");
+  save_params_ = make_dialog_button(this, tx("保存参数"), "saveParams");
+  restore_defaults_ = make_dialog_button(this, tx("恢复默认值"), "restoreDefaults");
+  exit_ = make_dialog_button(this, tx("退出"), "exit");
   for (QPushButton* b : {save_params_, restore_defaults_, exit_}) b->setAutoDefault(false);
 
   auto* buttons = new QHBoxLayout;

@@ -21,6 +21,7 @@
 
 #include "dialog_frame.h"
 #include "model/config_files.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -94,13 +95,13 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
       opened_(state.settings) {
   setObjectName(QStringLiteral("CSetClient"));
 
-  cycle_play_ = make_check(this, QStringLiteral("循环播放"), "cyclePlay");
+  cycle_play_ = make_check(this, tx("循环播放"), "cyclePlay");
   cycle_time_ = number_edit("cycleTime");
-  hardware_ = make_check(this, QStringLiteral("采用硬解压"), "hardwareDecoding");
+  hardware_ = make_check(this, tx("采用硬解压"), "hardwareDecoding");
 
-  auto_record_ = make_check(this, QStringLiteral("自动录像"), "autoRecord");
-  plan_ = make_dialog_button(this, QStringLiteral("时间设置"), "planButton");
-  cyclic_record_ = make_check(this, QStringLiteral("循环录像"), "cyclicRecord");
+  auto_record_ = make_check(this, tx("自动录像"), "autoRecord");
+  plan_ = make_dialog_button(this, tx("时间设置"), "planButton");
+  cyclic_record_ = make_check(this, tx("循环录像"), "cyclicRecord");
   start_drive_ = new QComboBox(this);
   start_drive_->setObjectName(QStringLiteral("startDrive"));
   end_drive_ = new QComboBox(this);
@@ -111,22 +112,22 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
     end_drive_->addItem(item);
   }
   pack_time_ = number_edit("packTime");
-  pre_record_ = make_check(this, QStringLiteral("启动预录"), "preRecord");
+  pre_record_ = make_check(this, tx("启动预录"), "preRecord");
   pre_record_time_ = number_edit("preRecordTime");
 
-  motion_record_ = make_check(this, QStringLiteral("移动侦测报警录像"), "motionRecord");
-  motion_popup_ = make_check(this, QStringLiteral("移动侦测弹出窗口"), "motionPopup");
+  motion_record_ = make_check(this, tx("移动侦测报警录像"), "motionRecord");
+  motion_popup_ = make_check(this, tx("移动侦测弹出窗口"), "motionPopup");
   alarm_duration_ = number_edit("alarmDuration");
-  alarm_sound_ = make_check(this, QStringLiteral("报警声音选择:"), "alarmSound");
+  alarm_sound_ = make_check(this, tx("报警声音选择:"), "alarmSound");
   alarm_sound_file_ = make_path(this, "alarmSoundFile");
   alarm_sound_file_->setMinimumWidth(160);
   alarm_sound_browse_ = browse_button("alarmSoundBrowse");
-  switch_record_ = make_check(this, QStringLiteral("开关量报警时"), "switchRecord");
-  switch_d1_ = make_radio(this, QStringLiteral("D1显示"), "switchD1");
+  switch_record_ = make_check(this, tx("开关量报警时"), "switchRecord");
+  switch_d1_ = make_radio(this, tx("D1显示"), "switchD1");
   switch_cif_ = make_radio(this, QStringLiteral("CIF"), "switchCif");
   switch_time_ = number_edit("switchTime");
-  occlusion_record_ = make_check(this, QStringLiteral("遮挡报警时"), "occlusionRecord");
-  occlusion_d1_ = make_radio(this, QStringLiteral("D1显示"), "occlusionD1");
+  occlusion_record_ = make_check(this, tx("遮挡报警时"), "occlusionRecord");
+  occlusion_d1_ = make_radio(this, tx("D1显示"), "occlusionD1");
   occlusion_cif_ = make_radio(this, QStringLiteral("CIF"), "occlusionCif");
   occlusion_time_ = number_edit("occlusionTime");
   // Each pair chooses on its own.
@@ -143,20 +144,20 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
   auto* snapshot_browse = browse_button("snapshotBrowse");
   auto* log_browse = browse_button("logBrowse");
 
-  time_sync_ = make_check(this, QStringLiteral("硬盘录像机校时"), "timeSync");
+  time_sync_ = make_check(this, tx("硬盘录像机校时"), "timeSync");
   time_sync_time_ = new QTimeEdit(this);
   time_sync_time_->setObjectName(QStringLiteral("timeSyncTime"));
   time_sync_time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
   time_sync_time_->setMinimumWidth(100);
-  ok_ = make_dialog_button(this, QStringLiteral("确定"), "ok");
+  ok_ = make_dialog_button(this, tx("确定"), "ok");
 
   // ---- layout ----
   auto* play = new QGridLayout;
   play->addWidget(cycle_play_, 0, 0);
-  play->addWidget(label(QStringLiteral("循环播放时间")), 0, 1);
+  play->addWidget(label(tx("循环播放时间")), 0, 1);
   play->addWidget(cycle_time_, 0, 2);
-  play->addWidget(label(QStringLiteral("秒")), 0, 3);
-  play->addWidget(label(QStringLiteral("（建议大于等于20秒）")), 1, 1, 1, 4, Qt::AlignLeft);
+  play->addWidget(label(tx("秒")), 0, 3);
+  play->addWidget(label(tx("（建议大于等于20秒）")), 1, 1, 1, 4, Qt::AlignLeft);
   play->addWidget(hardware_, 2, 0);
   play->setColumnStretch(4, 1);
   play->setRowStretch(3, 1);
@@ -165,17 +166,17 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
   record->addWidget(auto_record_, 0, 0);
   record->addWidget(plan_, 0, 1, Qt::AlignLeft);
   record->addWidget(cyclic_record_, 0, 2, 1, 2);
-  record->addWidget(label(QStringLiteral("录像起始驱动器")), 1, 0);
+  record->addWidget(label(tx("录像起始驱动器")), 1, 0);
   record->addWidget(start_drive_, 1, 1);
-  record->addWidget(label(QStringLiteral("终止驱动器")), 1, 2, Qt::AlignRight);
+  record->addWidget(label(tx("终止驱动器")), 1, 2, Qt::AlignRight);
   record->addWidget(end_drive_, 1, 3);
-  record->addWidget(label(QStringLiteral("文件打包时间")), 2, 0);
+  record->addWidget(label(tx("文件打包时间")), 2, 0);
   record->addWidget(pack_time_, 2, 1);
-  record->addWidget(label(QStringLiteral("分钟")), 2, 2);
+  record->addWidget(label(tx("分钟")), 2, 2);
   record->addWidget(pre_record_, 3, 0);
-  record->addWidget(label(QStringLiteral("预录文件时间")), 3, 1, Qt::AlignRight);
+  record->addWidget(label(tx("预录文件时间")), 3, 1, Qt::AlignRight);
   record->addWidget(pre_record_time_, 3, 2);
-  record->addWidget(label(QStringLiteral("秒")), 3, 3);
+  record->addWidget(label(tx("秒")), 3, 3);
   record->setColumnStretch(4, 1);
   record->setRowStretch(4, 1);
 
@@ -184,9 +185,9 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
   auto* alarm = new QGridLayout;
   alarm->addWidget(motion_record_, 0, 0);
   alarm->addWidget(motion_popup_, 0, 1, 1, 3);
-  alarm->addWidget(label(QStringLiteral("报警持续时间:")), 0, 5, Qt::AlignRight);
+  alarm->addWidget(label(tx("报警持续时间:")), 0, 5, Qt::AlignRight);
   alarm->addWidget(alarm_duration_, 0, 6);
-  alarm->addWidget(label(QStringLiteral("秒")), 0, 7);
+  alarm->addWidget(label(tx("秒")), 0, 7);
   alarm->addWidget(alarm_sound_, 1, 0);
   auto* sound_row = new QHBoxLayout;
   sound_row->addWidget(alarm_sound_file_, 1);
@@ -199,10 +200,10 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
     alarm->addWidget(check, row, 0);
     alarm->addWidget(d1, row, 1);
     alarm->addWidget(cif, row, 2);
-    alarm->addWidget(label(QStringLiteral("录像")), row, 3);
-    alarm->addWidget(label(QStringLiteral("录像时间")), row, 5, Qt::AlignRight);
+    alarm->addWidget(label(tx("录像")), row, 3);
+    alarm->addWidget(label(tx("录像时间")), row, 5, Qt::AlignRight);
     alarm->addWidget(time, row, 6);
-    alarm->addWidget(label(QStringLiteral("秒")), row, 7);
+    alarm->addWidget(label(tx("秒")), row, 7);
     ++row;
   }
   alarm->setColumnMinimumWidth(4, 24);
@@ -211,9 +212,9 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
   auto* paths = new QGridLayout;
   row = 0;
   for (auto [caption, edit, browse] :
-       {std::tuple{QStringLiteral("远程文件下载保存路径"), download_folder_, download_browse},
-        std::tuple{QStringLiteral("图片抓取文件保存路径"), snapshot_folder_, snapshot_browse},
-        std::tuple{QStringLiteral("日志文件保存路径"), log_folder_, log_browse}}) {
+       {std::tuple{tx("远程文件下载保存路径"), download_folder_, download_browse},
+        std::tuple{tx("图片抓取文件保存路径"), snapshot_folder_, snapshot_browse},
+        std::tuple{tx("日志文件保存路径"), log_folder_, log_browse}}) {
     paths->addWidget(label(caption), row, 0);
     paths->addWidget(edit, row, 1);
     paths->addWidget(browse, row, 2);
@@ -228,15 +229,15 @@ CSetClient::CSetClient(model::ClientState& state, model::MessageSink& messages, 
   bottom->addWidget(ok_);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(group(this, QStringLiteral("播放设置"), play), 1);
-  top->addWidget(group(this, QStringLiteral("录像设置"), record), 1);
+  top->addWidget(group(this, tx("播放设置"), play), 1);
+  top->addWidget(group(this, tx("录像设置"), record), 1);
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(12, 10, 12, 10);
   outer->setSpacing(8);
   outer->addLayout(top);
-  outer->addWidget(group(this, QStringLiteral("报警设置"), alarm));
-  outer->addWidget(group(this, QStringLiteral("保存路径"), paths));
+  outer->addWidget(group(this, tx("报警设置"), alarm));
+  outer->addWidget(group(this, tx("保存路径"), paths));
   outer->addStretch(1);
   outer->addLayout(bottom);
 
@@ -265,7 +266,7 @@ QLineEdit* CSetClient::number_edit(const char* name) {
 }
 
 QPushButton* CSetClient::browse_button(const char* name) {
-  return make_dialog_button(this, QStringLiteral("浏览"), name);
+  return make_dialog_button(this, tx("浏览"), name);
 }
 
 void CSetClient::load(const model::ClientSettings& s) {
@@ -342,7 +343,7 @@ void CSetClient::update_enabling() {
 void CSetClient::browse_folder(QLineEdit* edit) {
   const auto& drives = state_.drives.drives;
   const auto start = model::path_from_text(u16(edit->text()), drives, state_.working_folder);
-  const QString chosen = choose_folder_(this, QStringLiteral("文件夹"), native(start));
+  const QString chosen = choose_folder_(this, tx("文件夹"), native(start));
   if (chosen.isEmpty()) return;
   edit->setText(qs(model::text_from_path(std::filesystem::path(chosen.toStdString()), drives)));
 }
@@ -351,7 +352,7 @@ void CSetClient::browse_sound() {
   const auto& drives = state_.drives.drives;
   const auto current =
       model::path_from_text(u16(alarm_sound_file_->text()), drives, state_.working_folder);
-  const QString chosen = choose_file_(this, QStringLiteral("打开"), native(current),
+  const QString chosen = choose_file_(this, tx("打开"), native(current),
                                       QStringLiteral("wav Files (*.wav);;All Files (*.*)"));
   if (chosen.isEmpty()) return;
   alarm_sound_file_->setText(
@@ -382,33 +383,33 @@ void CSetClient::OnPlan() {
 CSetClientRecordPlan::CSetClientRecordPlan(model::WeeklyPlan& plan, model::MessageSink& messages,
                                            QWidget* parent)
     : QDialog(parent), editor_(plan, messages) {
-  setWindowTitle(QStringLiteral("本地录像计划表"));
+  setWindowTitle(tx("本地录像计划表"));
 
   day_ = new QComboBox(this);
   day_->setObjectName(QStringLiteral("day"));
   copy_target_ = new QComboBox(this);
   copy_target_->setObjectName(QStringLiteral("copyTarget"));
   for (int d = 0; d < model::kPlanDays; ++d) {
-    day_->addItem(qs(model::plan_day_name(d)));
-    copy_target_->addItem(qs(model::plan_day_name(d)));
+    day_->addItem(tx(model::plan_day_name(d)));
+    copy_target_->addItem(tx(model::plan_day_name(d)));
   }
-  copy_target_->addItem(QStringLiteral("整个星期"));
+  copy_target_->addItem(tx("整个星期"));
   copy_target_->setCurrentIndex(model::PlanEditor::kWholeWeek);
 
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(10);
   auto* day_row = new QHBoxLayout;
-  day_row->addWidget(label(QStringLiteral("日期")));
+  day_row->addWidget(label(tx("日期")));
   day_row->addWidget(day_);
   day_row->addStretch(1);
   grid->addLayout(day_row, 0, 0, 1, 10);
-  grid->addWidget(label(QStringLiteral("开始时间")), 1, 1, 1, 4, Qt::AlignCenter);
-  grid->addWidget(label(QStringLiteral("结束时间")), 1, 6, 1, 4, Qt::AlignCenter);
+  grid->addWidget(label(tx("开始时间")), 1, 1, 1, 4, Qt::AlignCenter);
+  grid->addWidget(label(tx("结束时间")), 1, 6, 1, 4, Qt::AlignCenter);
   static constexpr const char* kNames[4] = {"startHour", "startMinute", "endHour", "endMinute"};
   for (int k = 0; k < model::kSegmentsPerDay; ++k) {
     const int row = k + 2;
-    grid->addWidget(label(QStringLiteral("时间段%1").arg(k + 1)), row, 0);
+    grid->addWidget(label(tx("时间段%1").arg(k + 1)), row, 0);
     int column = 1;
     for (int f = 0; f < 4; ++f) {
       auto* edit = new QLineEdit(this);
@@ -419,21 +420,20 @@ CSetClientRecordPlan::CSetClientRecordPlan(model::WeeklyPlan& plan, model::Messa
       edit->setAlignment(Qt::AlignRight);
       fields_[k][f] = edit;
       grid->addWidget(edit, row, column++);
-      grid->addWidget(label(f % 2 == 0 ? QStringLiteral("时") : QStringLiteral("分")), row,
-                      column++);
+      grid->addWidget(label(f % 2 == 0 ? tx("时") : tx("分")), row, column++);
       if (f == 1) grid->addWidget(label(QStringLiteral("--")), row, column++, Qt::AlignCenter);
     }
   }
   grid->setColumnMinimumWidth(5, 28);
 
-  ok_ = make_dialog_button(this, QStringLiteral("确定"), "ok");
-  cancel_ = make_dialog_button(this, QStringLiteral("退出"), "cancel");
-  copy_ = make_dialog_button(this, QStringLiteral("复制"), "copy");
+  ok_ = make_dialog_button(this, tx("确定"), "ok");
+  cancel_ = make_dialog_button(this, tx("退出"), "cancel");
+  copy_ = make_dialog_button(this, tx("复制"), "copy");
   copy_->setEnabled(false);
   ok_->setDefault(true);
 
   auto* copy_row = new QHBoxLayout;
-  copy_row->addWidget(label(QStringLiteral("复制该设置至")));
+  copy_row->addWidget(label(tx("复制该设置至")));
   copy_row->addWidget(copy_target_);
   copy_row->addWidget(copy_);
   copy_row->addStretch(1);

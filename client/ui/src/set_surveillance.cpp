@@ -12,6 +12,7 @@
 #include "dialog_frame.h"
 #include "model/users.h"
 #include "ui/add_server_dialog.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 #include "ui/remote_config.h"
 
@@ -35,7 +36,7 @@ CSetSurveillance::CSetSurveillance(model::ClientState& state, model::DeviceLogin
 
   // Enter in the settings window presses none of the page's buttons.
   auto button = [this](const char16_t* caption, const char* name) {
-    QPushButton* b = make_dialog_button(this, qs(caption), name);
+    QPushButton* b = make_dialog_button(this, tx(caption), name);
     b->setAutoDefault(false);
     return b;
   };
@@ -43,7 +44,7 @@ CSetSurveillance::CSetSurveillance(model::ClientState& state, model::DeviceLogin
   servers_ = new QTreeWidget(this);
   servers_->setObjectName(QStringLiteral("List2"));
   servers_->setRootIsDecorated(false);
-  servers_->setHeaderLabels({QStringLiteral("服务器名称"), QStringLiteral("IP地址"), QString()});
+  servers_->setHeaderLabels({tx("服务器名称"), tx("IP地址"), QString()});
   for (int c = 0; c < 3; ++c) servers_->setColumnWidth(c, 100);
   servers_->setFixedHeight(110);
   auto* login = button(u"登录", "login");
@@ -97,8 +98,8 @@ CSetSurveillance::CSetSurveillance(model::ClientState& state, model::DeviceLogin
   middle->addStretch(1);
 
   auto* trees = new QGridLayout;
-  trees->addWidget(new QLabel(QStringLiteral("服务器"), this), 0, 0);
-  trees->addWidget(new QLabel(QStringLiteral("播放列表"), this), 0, 2);
+  trees->addWidget(new QLabel(tx("服务器"), this), 0, 0);
+  trees->addWidget(new QLabel(tx("播放列表"), this), 0, 2);
   trees->addWidget(devices_, 1, 0);
   trees->addLayout(middle, 1, 1);
   trees->addWidget(list_, 1, 2);

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "dialog_frame.h"
+#include "ui/i18n.h"
 #include "ui/set_client.h"
 #include "ui/set_surveillance.h"
 #include "ui/user_page.h"
@@ -15,19 +16,19 @@ CSystemConfig::CSystemConfig(model::ClientState& state, model::MessageSink& mess
                              model::DeviceLogin& sdk, model::DeviceConfig& device,
                              std::function<bool(int)> pane_showing, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QStringLiteral("系统设置"));
+  setWindowTitle(tx("系统设置"));
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("Tab1"));
   surveillance_ = new CSetSurveillance(state, sdk, device, messages, std::move(pane_showing));
   client_ = new CSetClient(state, messages);
   users_ = new CUserDlg(state, messages);
   // QTabWidget shows the selected page and hides the others.
-  tabs_->addTab(surveillance_, QStringLiteral("监控点设置"));
-  tabs_->addTab(client_, QStringLiteral("本地设置"));
-  tabs_->addTab(users_, QStringLiteral("用户管理"));
+  tabs_->addTab(surveillance_, tx("监控点设置"));
+  tabs_->addTab(client_, tx("本地设置"));
+  tabs_->addTab(users_, tx("用户管理"));
   tabs_->setCurrentIndex(0);
 
-  auto* exit = make_dialog_button(this, QStringLiteral("退出"), "exit");
+  auto* exit = make_dialog_button(this, tx("退出"), "exit");
   exit->setAutoDefault(false);
   connect(exit, &QPushButton::clicked, this, &CSystemConfig::reject);
   auto* buttons = new QHBoxLayout;

@@ -16,6 +16,7 @@
 
 #include "dialog_frame.h"
 #include "platform/clock.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 #include "ui/playback.h"
 #include "velmosdk.h"
@@ -129,14 +130,14 @@ CVoiceExchange::CVoiceExchange(model::ClientState& state, model::MessageSink& me
       microphone_(std::make_unique<SystemMicrophone>()),
       sender_(std::make_unique<VoiceSender>(*sdk_)) {
   setObjectName(QStringLiteral("CVoiceExchange"));
-  setWindowTitle(QStringLiteral("语音对讲"));
+  setWindowTitle(tx("语音对讲"));
 
   video_ = new CPlayVideo(this);
   video_->setObjectName(QStringLiteral("1736"));
 
-  auto* kind = named(new QGroupBox(QStringLiteral("类型选择"), this), "kind");
-  broadcast_button_ = named(new QRadioButton(QStringLiteral("广播"), kind), "1575");
-  talk_button_ = named(new QRadioButton(QStringLiteral("对讲"), kind), "1576");
+  auto* kind = named(new QGroupBox(tx("类型选择"), this), "kind");
+  broadcast_button_ = named(new QRadioButton(tx("广播"), kind), "1575");
+  talk_button_ = named(new QRadioButton(tx("对讲"), kind), "1576");
   talk_button_->setChecked(true);
   auto* group = new QButtonGroup(this);
   group->addButton(broadcast_button_);
@@ -152,12 +153,12 @@ CVoiceExchange::CVoiceExchange(model::ClientState& state, model::MessageSink& me
   channels_->setEnabled(false);
   servers_->setMinimumWidth(170);
   auto* form = new QGridLayout(choice);
-  form->addWidget(new QLabel(QStringLiteral("服务器："), choice), 0, 0);
+  form->addWidget(new QLabel(tx("服务器："), choice), 0, 0);
   form->addWidget(servers_, 0, 1);
-  form->addWidget(new QLabel(QStringLiteral("通道号："), choice), 1, 0);
+  form->addWidget(new QLabel(tx("通道号："), choice), 1, 0);
   form->addWidget(channels_, 1, 1);
   target_list_ = named(new QTableWidget(0, 1, choice), "1574");
-  target_list_->setHorizontalHeaderLabels({QStringLiteral("前端名称")});
+  target_list_->setHorizontalHeaderLabels({tx("前端名称")});
   target_list_->setColumnWidth(0, 150);
   target_list_->horizontalHeader()->setStretchLastSection(true);
   target_list_->verticalHeader()->hide();
@@ -167,11 +168,11 @@ CVoiceExchange::CVoiceExchange(model::ClientState& state, model::MessageSink& me
   target_list_->setShowGrid(true);
   form->addWidget(target_list_, 2, 0, 1, 2);
 
-  start_ = make_dialog_button(this, QStringLiteral("开始"), "1098");
-  add_ = make_dialog_button(this, QStringLiteral("添加"), "1572");
-  delete_ = make_dialog_button(this, QStringLiteral("删除"), "1573");
-  stop_ = make_dialog_button(this, QStringLiteral("停止"), "1577");
-  exit_ = make_dialog_button(this, QStringLiteral("退出"), "1346");
+  start_ = make_dialog_button(this, tx("开始"), "1098");
+  add_ = make_dialog_button(this, tx("添加"), "1572");
+  delete_ = make_dialog_button(this, tx("删除"), "1573");
+  stop_ = make_dialog_button(this, tx("停止"), "1577");
+  exit_ = make_dialog_button(this, tx("退出"), "1346");
   auto* buttons = new QGridLayout;
   buttons->addWidget(start_, 0, 0);
   buttons->addWidget(stop_, 0, 1);
@@ -334,9 +335,9 @@ void CVoiceExchange::OnStart() {
   capturing_ = microphone_ && microphone_->Open();
   if (capturing_) {
     capture_timer_->start();
-    status_->setText(QStringLiteral("正在对讲：麦克风的声音送往设备"));
+    status_->setText(tx("正在对讲：麦克风的声音送往设备"));
   } else {
-    status_->setText(QStringLiteral("未找到麦克风：只播放设备的声音，不发送语音"));
+    status_->setText(tx("未找到麦克风：只播放设备的声音，不发送语音"));
   }
   start_->setEnabled(false);
   exit_->setEnabled(false);

@@ -12,6 +12,7 @@
 #include <bit>
 
 #include "dialog_frame.h"
+#include "ui/i18n.h"
 #include "ui/message_box.h"
 
 namespace ui {
@@ -91,7 +92,7 @@ RightsBoxes::RightsBoxes(int columns, QWidget* parent) : QWidget(parent) {
   grid->setHorizontalSpacing(18);
   grid->setVerticalSpacing(8);
 
-  auto* lock = new QCheckBox(qs(model::kLockScreenRight), this);
+  auto* lock = new QCheckBox(tx(model::kLockScreenRight), this);
   lock->setObjectName(QStringLiteral("lockScreen"));
   lock->setChecked(true);
   lock->setEnabled(false);
@@ -99,7 +100,7 @@ RightsBoxes::RightsBoxes(int columns, QWidget* parent) : QWidget(parent) {
 
   int cell = 1;
   for (const model::Right& r : model::rights_table()) {
-    auto* box = new QCheckBox(qs(r.caption), this);
+    auto* box = new QCheckBox(tx(r.caption), this);
     box->setObjectName(QStringLiteral("right%1").arg(std::countr_zero(r.bit)));
     if (r.basic) {
       box->setChecked(true);
@@ -124,7 +125,7 @@ void RightsBoxes::SetChecked(std::uint32_t bits) {
 
 CAddUserDlg::CAddUserDlg(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
-  setWindowTitle(QStringLiteral("添加用户"));
+  setWindowTitle(tx("添加用户"));
   name_ = make_edit(this, "name", kNameUnits, false);
   password_ = make_edit(this, "password", kShortUnits, true);
   confirm_ = make_edit(this, "confirm", kShortUnits, true);
@@ -132,10 +133,10 @@ CAddUserDlg::CAddUserDlg(model::UserDialogs& controller, QWidget* parent)
   rights_ = new RightsBoxes(3, this);
 
   auto* grid = make_grid();
-  add_row(grid, 0, QStringLiteral("用户名："), name_, QStringLiteral("1～12个字符"));
-  add_row(grid, 1, QStringLiteral("密码："), password_, QStringLiteral("4～16个字符"));
-  add_row(grid, 2, QStringLiteral("确认密码："), confirm_, QStringLiteral("4～16个字符"));
-  add_row(grid, 3, QStringLiteral("联系方式："), contact_, QStringLiteral("0～16个字符"));
+  add_row(grid, 0, tx("用户名："), name_, tx("1～12个字符"));
+  add_row(grid, 1, tx("密码："), password_, tx("4～16个字符"));
+  add_row(grid, 2, tx("确认密码："), confirm_, tx("4～16个字符"));
+  add_row(grid, 3, tx("联系方式："), contact_, tx("0～16个字符"));
   grid->setColumnStretch(3, 1);
   grid->setColumnMinimumWidth(1, 200);
 
@@ -144,7 +145,7 @@ CAddUserDlg::CAddUserDlg(model::UserDialogs& controller, QWidget* parent)
   body->addSpacing(8);
   body->addWidget(rights_);
 
-  auto* ok = finish(this, body, QStringLiteral("确定"), QStringLiteral("取消")).ok;
+  auto* ok = finish(this, body, tx("确定"), tx("取消")).ok;
   connect(ok, &QPushButton::clicked, this, &CAddUserDlg::ok_clicked);
   name_->setFocus();
 }
@@ -172,14 +173,14 @@ CChgUserPswDlg::CChgUserPswDlg(model::UserDialogs& controller, std::vector<std::
 
   auto* left = new QVBoxLayout;
   left->setSpacing(6);
-  auto* caption = new QLabel(QStringLiteral("当前用户列表"), this);
+  auto* caption = new QLabel(tx("当前用户列表"), this);
   caption->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   left->addWidget(caption);
   left->addWidget(users_, 1);
 
   auto* fields = make_grid();
-  add_row(fields, 0, QStringLiteral("用户名："), name_);
-  add_row(fields, 1, QStringLiteral("联系方式："), contact_);
+  add_row(fields, 0, tx("用户名："), name_);
+  add_row(fields, 1, tx("联系方式："), contact_);
   fields->setColumnMinimumWidth(1, 200);
   fields->setColumnStretch(2, 1);
 
@@ -194,7 +195,7 @@ CChgUserPswDlg::CChgUserPswDlg(model::UserDialogs& controller, std::vector<std::
   body->addLayout(left);
   body->addLayout(right, 1);
 
-  auto* ok = finish(this, body, QStringLiteral("确定修改"), QStringLiteral("取消")).ok;
+  auto* ok = finish(this, body, tx("确定修改"), tx("取消")).ok;
   connect(ok, &QPushButton::clicked, this, &CChgUserPswDlg::ok_clicked);
   connect(users_, &QListWidget::itemSelectionChanged, this, &CChgUserPswDlg::user_selected);
 }
@@ -213,12 +214,12 @@ void CChgUserPswDlg::ok_clicked() {
 
 CAdminPswDlg::CAdminPswDlg(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
-  setWindowTitle(QStringLiteral("管理员密码"));
+  setWindowTitle(tx("管理员密码"));
   password_ = make_edit(this, "password", kNameUnits, true);
   auto* grid = make_grid();
-  add_row(grid, 0, QStringLiteral("密码："), password_);
+  add_row(grid, 0, tx("密码："), password_);
   grid->setColumnMinimumWidth(1, 240);
-  auto* ok = finish(this, grid, QStringLiteral("确定"), QStringLiteral("取消")).ok;
+  auto* ok = finish(this, grid, tx("确定"), tx("取消")).ok;
   connect(ok, &QPushButton::clicked, this, [this] {
     if (controller_.admin_login(u16(password_->text()))) accept();
   });
@@ -227,16 +228,16 @@ CAdminPswDlg::CAdminPswDlg(model::UserDialogs& controller, QWidget* parent)
 
 CPswChangeDlg::CPswChangeDlg(model::UserDialogs& controller, QWidget* parent)
     : QDialog(parent), controller_(controller) {
-  setWindowTitle(QStringLiteral("密码修改"));
+  setWindowTitle(tx("密码修改"));
   old_password_ = make_edit(this, "oldPassword", kNameUnits, true);
   new_password_ = make_edit(this, "newPassword", kNameUnits, true);
   confirm_ = make_edit(this, "confirm", kNameUnits, true);
   auto* grid = make_grid();
-  add_row(grid, 0, QStringLiteral("原始密码："), old_password_);
-  add_row(grid, 1, QStringLiteral("新密码："), new_password_);
-  add_row(grid, 2, QStringLiteral("新密码确认："), confirm_);
+  add_row(grid, 0, tx("原始密码："), old_password_);
+  add_row(grid, 1, tx("新密码："), new_password_);
+  add_row(grid, 2, tx("新密码确认："), confirm_);
   grid->setColumnMinimumWidth(1, 240);
-  auto* ok = finish(this, grid, QStringLiteral("修改"), QStringLiteral("放弃")).ok;
+  auto* ok = finish(this, grid, tx("修改"), tx("放弃")).ok;
   connect(ok, &QPushButton::clicked, this, [this] {
     if (controller_.change_admin_password(u16(old_password_->text()), u16(new_password_->text()),
                                           u16(confirm_->text())))
@@ -257,20 +258,20 @@ CUserDlg::CUserDlg(model::ClientState& state, model::MessageSink& messages, QWid
   user_name_ = make_edit(this, "userName", kNameUnits, false, true);
   user_password_ = make_edit(this, "userPassword", kNameUnits, true, true);
   contact_ = make_edit(this, "contact", kNameUnits, false, true);
-  confirm_at_start_ = new QCheckBox(QStringLiteral("启动程序时确认身份"), this);
+  confirm_at_start_ = new QCheckBox(tx("启动程序时确认身份"), this);
   confirm_at_start_->setObjectName(QStringLiteral("confirmAtStart"));
   users_ = make_list(this, "users");
   rights_ = make_list(this, "rights");
   rights_->setSelectionMode(QAbstractItemView::NoSelection);
 
   auto* info = make_grid();
-  add_row(info, 0, QStringLiteral("系统管理员"), admin_name_);
-  add_row(info, 1, QStringLiteral("管理员密码"), admin_password_);
+  add_row(info, 0, tx("系统管理员"), admin_name_);
+  add_row(info, 1, tx("管理员密码"), admin_password_);
   info->addItem(new QSpacerItem(0, 12), 2, 0);
-  add_row(info, 3, QStringLiteral("用户级别："), level_);
-  add_row(info, 4, QStringLiteral("当前用户："), user_name_);
-  add_row(info, 5, QStringLiteral("用户密码："), user_password_);
-  add_row(info, 6, QStringLiteral("联系方式："), contact_);
+  add_row(info, 3, tx("用户级别："), level_);
+  add_row(info, 4, tx("当前用户："), user_name_);
+  add_row(info, 5, tx("用户密码："), user_password_);
+  add_row(info, 6, tx("联系方式："), contact_);
   info->addWidget(confirm_at_start_, 7, 1);
   info->setRowStretch(8, 1);
   info->setColumnMinimumWidth(1, 180);
@@ -278,8 +279,8 @@ CUserDlg::CUserDlg(model::ClientState& state, model::MessageSink& messages, QWid
   auto* lists = new QGridLayout;
   lists->setHorizontalSpacing(16);
   lists->setVerticalSpacing(6);
-  lists->addWidget(new QLabel(QStringLiteral("用户列表："), this), 0, 0);
-  lists->addWidget(new QLabel(QStringLiteral("管理权限："), this), 0, 1);
+  lists->addWidget(new QLabel(tx("用户列表："), this), 0, 0);
+  lists->addWidget(new QLabel(tx("管理权限："), this), 0, 1);
   lists->addWidget(users_, 1, 0);
   lists->addWidget(rights_, 1, 1);
   lists->setColumnStretch(0, 2);
@@ -299,11 +300,11 @@ CUserDlg::CUserDlg(model::ClientState& state, model::MessageSink& messages, QWid
     buttons->addWidget(b);
     connect(b, &QPushButton::clicked, this, slot);
   };
-  button("addUser", QStringLiteral("添加用户"), &CUserDlg::add_clicked);
-  button("editUser", QStringLiteral("用户信息修改"), &CUserDlg::edit_clicked);
-  button("deleteUser", QStringLiteral("删除用户"), &CUserDlg::delete_clicked);
-  button("changePassword", QStringLiteral("修改密码"), &CUserDlg::password_clicked);
-  button("adminLogin", QStringLiteral("管理员登录"), &CUserDlg::admin_login_clicked);
+  button("addUser", tx("添加用户"), &CUserDlg::add_clicked);
+  button("editUser", tx("用户信息修改"), &CUserDlg::edit_clicked);
+  button("deleteUser", tx("删除用户"), &CUserDlg::delete_clicked);
+  button("changePassword", tx("修改密码"), &CUserDlg::password_clicked);
+  button("adminLogin", tx("管理员登录"), &CUserDlg::admin_login_clicked);
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(20, 20, 20, 16);
@@ -320,7 +321,7 @@ void CUserDlg::Refresh() {
   const model::UserPageView view = controller_.open_user_page();
   admin_name_->setText(qs(view.admin_name));
   admin_password_->setText(qs(view.admin_password));
-  level_->setText(qs(view.level));
+  level_->setText(tx(view.level));
   user_name_->setText(qs(view.user_name));
   user_password_->setText(qs(view.user_password));
   contact_->setText(qs(view.contact));
@@ -332,7 +333,7 @@ void CUserDlg::Refresh() {
 
 void CUserDlg::show_rights(const std::vector<std::u16string>& rights) {
   rights_->clear();
-  for (const auto& text : rights) rights_->addItem(qs(text));
+  for (const auto& text : rights) rights_->addItem(tx(text));
 }
 
 void CUserDlg::double_clicked(QListWidgetItem* item) {

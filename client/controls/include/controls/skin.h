@@ -16,8 +16,16 @@ QString folder();
 void set_folder(const QString& folder);
 
 // A picture of folder(), cached; null when missing, so callers paint by code.
-// Pixels of kMask become transparent.
+// Pixels of kMask become transparent. With a picture language other than
+// Chinese ("en"), <base>_en.<ext> is taken when it exists, since pictures with
+// words are drawn in each language.
 QPixmap picture(const QString& file_name);
+// "en", or empty/"zh" for the pictures as drawn.
+void set_picture_language(const QString& lang);
+QString picture_language();
+// file_name's picture in that language ("logo.bmp" -> "logo_en.bmp"); empty
+// when the language is Chinese, whose pictures have the plain names.
+QString language_variant(const QString& file_name);
 
 // WenQuanYi Micro Hei at 9 pt, so the windows look the same on every machine;
 // the default font stays when the family is not installed.

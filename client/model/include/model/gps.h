@@ -22,7 +22,7 @@ struct GpsFix {
 std::optional<GpsFix> parse_gps(std::string_view text);
 
 // "北纬39.90421° 东经116.40739° 36km/h" (南纬/西经 for negative, 5 decimals,
-// speed rounded).
+// speed rounded), in the operator's language.
 std::u16string gps_text(const GpsFix& fix);
 
 inline constexpr std::u16string_view kNoPosition = u"无定位信息";

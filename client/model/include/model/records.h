@@ -112,6 +112,9 @@ void fill_default_channel(ChannelRecord& channel, const ServerRecord& server, in
 
 // "通道%d" with the 0-based channel index.
 std::u16string default_channel_name(int channel_index);
+// A channel's name as shown: the default name ("通道3", stored as it is) in the
+// operator's language, any name the operator gave unchanged.
+std::u16string shown_channel_name(std::u16string_view name, int channel_index);
 
 // Format, frame-rate and bit-rate tables the compression indexes point into.
 // Out-of-range indexes (a damaged file) fall back to the defaults.

@@ -1,5 +1,7 @@
 // CEventLog "事件日志": the process-wide event table listed, "保存日志" writes it
-// into the log folder and empties it. The rules live in model::EventLog.
+// into the log folder and empties it. The rules live in model::EventLog. The
+// list shows the events in the operator's language; the file keeps them as
+// stored.
 //
 // objectNames: "List1" (QTreeWidget: "时间", "事件内容"), "save" ("保存日志"),
 // "exit" ("退出").
