@@ -1,7 +1,6 @@
 #include "export/mp4_export.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -9,7 +8,7 @@
 
 #include "file_index.h"
 #include "frame.h"
-#include "voice/voice.h"
+#include "sound.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -58,11 +57,12 @@ std::string av_text(int err) {
 }
 
 using vidrane::kHeaderSize;
-using vidrane::pacing_fps;
 
-struct ScannedFrame : vidrane::FrameHeader {
-  std::uint64_t offset = 0;
+struct ScannedFrame : vidrane::IndexEntry {
   bool after_gap = false;  // damaged bytes lie between this frame and the one before
+  std::uint32_t video_size() const {
+    return size - static_cast<std::uint32_t>(kHeaderSize) - sound_size;
+  }
 };
 
 struct ScanResult {
@@ -78,20 +78,16 @@ ScanResult scan_record(vidrane::ByteSource& source, const std::function<bool(dou
   ScanResult r;
   const double size = static_cast<double>(std::max<std::uint64_t>(source.size(), 1));
   std::uint64_t end = 0;  // of the last frame taken
-  std::array<std::uint8_t, kHeaderSize> head;
   const bool whole = vidrane::scan_frames(
       source, [&] { return progress(static_cast<double>(end) / size); },
       [&](const vidrane::IndexEntry& e) {
-        if (source.read(e.offset, head) != head.size()) return;
-        const auto h = vidrane::parse_header(head);
-        if (!h || h->video_size == 0) return;  // nothing to show: counted as skipped
         ScannedFrame f;
-        static_cast<vidrane::FrameHeader&>(f) = *h;
-        f.offset = e.offset;
+        static_cast<vidrane::IndexEntry&>(f) = e;
+        if (f.video_size() == 0) return;  // nothing to show: counted as skipped
         f.after_gap = e.offset != end;
         r.skipped_bytes += e.offset - end;
-        end = e.offset + h->total();
-        r.has_sound = r.has_sound || h->sound_size > 0;
+        end = e.offset + e.size;
+        r.has_sound = r.has_sound || e.sound_size > 0;
         r.frames.push_back(f);
       });
   // The index polls between large blocks only: the end of the scan is asked too.
@@ -142,26 +138,6 @@ std::vector<std::uint8_t> parameter_sets(std::span<const std::uint8_t> au) {
   return out;
 }
 
-// The voice frames of a frame's second part (4-byte header + A-law payload
-// each) as 8 kHz samples. A frame cut short or malformed ends the part.
-void decode_voice(std::span<const std::uint8_t> part, std::vector<std::int16_t>& out) {
-  alignas(8) std::uint8_t state[VOICE_STATE_SIZE];
-  if (VOICE_DecReset(state, VOICE_G711A) != VOICE_OK) return;
-  std::int16_t samples[VOICE_MAX_DECODED_SAMPLES];
-  std::size_t pos = 0;
-  while (part.size() - pos >= VOICE_FRAME_HEADER_SIZE) {
-    const std::uint8_t* f = part.data() + pos;
-    const std::size_t words = f[2];
-    const std::size_t bytes = VOICE_FRAME_HEADER_SIZE + 2 * words;
-    if (words == 0 || (f[1] & 3) != 1 || bytes > part.size() - pos) return;
-    std::uint16_t count = 0;
-    if (VOICE_DecodeFrame(state, f, samples, &count) != VOICE_OK) return;
-    out.insert(out.end(), samples,
-               samples + std::min<std::size_t>(count, VOICE_MAX_DECODED_SAMPLES));
-    pos += bytes;
-  }
-}
-
 class Exporter {
  public:
   Exporter(const std::filesystem::path& in, const std::filesystem::path& part,
@@ -171,8 +147,9 @@ class Exporter {
   Mp4ExportResult run();
 
  private:
-  bool fail(std::string text) {
+  bool fail(std::string text, std::string detail = {}) {
     result_.error = std::move(text);
+    result_.detail = std::move(detail);
     return false;
   }
   bool report(double fraction) {
@@ -214,7 +191,7 @@ class Exporter {
 };
 
 bool Exporter::read_frame(const ScannedFrame& f) {
-  frame_.resize(static_cast<std::size_t>(f.total()));
+  frame_.resize(f.size);
   return source_.read(f.offset, frame_) == frame_.size();
 }
 
@@ -247,7 +224,7 @@ bool Exporter::open_output(const std::vector<std::uint8_t>& sets) {
   AVFormatContext* raw = nullptr;
   const std::string part = part_.string();
   int err = avformat_alloc_output_context2(&raw, nullptr, "mp4", part.c_str());
-  if (err < 0 || !raw) return fail("无法创建MP4文件：" + av_text(err));
+  if (err < 0 || !raw) return fail("无法创建MP4文件：", av_text(err));
   out_.reset(raw);
   video_ = avformat_new_stream(out_.get(), nullptr);
   if (!video_) return fail("内存不足");
@@ -281,7 +258,7 @@ bool Exporter::open_sound() {
   aac_->time_base = {1, kSoundRate};
   if (out_->oformat->flags & AVFMT_GLOBALHEADER) aac_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   int err = avcodec_open2(aac_.get(), codec, nullptr);
-  if (err < 0) return fail("无法打开AAC编码器：" + av_text(err));
+  if (err < 0) return fail("无法打开AAC编码器：", av_text(err));
   sound_ = avformat_new_stream(out_.get(), nullptr);
   if (!sound_ || avcodec_parameters_from_context(sound_->codecpar, aac_.get()) < 0)
     return fail("内存不足");
@@ -307,7 +284,7 @@ bool Exporter::write_video(std::span<const std::uint8_t> au, bool key, std::int6
   if (key) packet_->flags |= AV_PKT_FLAG_KEY;
   av_packet_rescale_ts(packet_.get(), {1, kVideoClock}, video_->time_base);
   const int err = av_interleaved_write_frame(out_.get(), packet_.get());
-  if (err < 0) return fail("写入MP4文件失败：" + av_text(err));
+  if (err < 0) return fail("写入MP4文件失败：", av_text(err));
   ++result_.video_frames;
   return true;
 }
@@ -317,7 +294,7 @@ bool Exporter::add_sound(std::span<const std::uint8_t> part, std::int64_t video_
   const std::int64_t end = sound_next_ < 0 ? due : sound_next_ + std::int64_t(pending_.size());
   if (sound_next_ < 0) sound_next_ = due;
   if (due - end > kMaxSoundLag) pending_.resize(pending_.size() + std::size_t(due - end), 0);
-  decode_voice(part, pending_);
+  vidrane::decode_voice(part, pending_);
   return encode_sound(false);
 }
 
@@ -333,7 +310,7 @@ bool Exporter::encode_sound(bool flush) {
     sound_frame_->pts = sound_next_;
     sound_next_ += static_cast<std::int64_t>(n);
     const int err = avcodec_send_frame(aac_.get(), sound_frame_.get());
-    if (err < 0) return fail("AAC编码失败：" + av_text(err));
+    if (err < 0) return fail("AAC编码失败：", av_text(err));
     if (!drain_sound()) return false;
   }
   if (flush) {
@@ -347,11 +324,11 @@ bool Exporter::drain_sound() {
   for (;;) {
     const int got = avcodec_receive_packet(aac_.get(), packet_.get());
     if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
-    if (got < 0) return fail("AAC编码失败：" + av_text(got));
+    if (got < 0) return fail("AAC编码失败：", av_text(got));
     packet_->stream_index = sound_->index;
     av_packet_rescale_ts(packet_.get(), aac_->time_base, sound_->time_base);
     const int err = av_interleaved_write_frame(out_.get(), packet_.get());
-    if (err < 0) return fail("写入MP4文件失败：" + av_text(err));
+    if (err < 0) return fail("写入MP4文件失败：", av_text(err));
     ++result_.audio_frames;
   }
 }
@@ -378,23 +355,23 @@ Mp4ExportResult Exporter::run() {
   for (; first < scan.frames.size(); ++first) {
     const ScannedFrame& f = scan.frames[first];
     if (f.idr && read_frame(f)) {
-      sets = parameter_sets(std::span(frame_).subspan(kHeaderSize, f.video_size));
+      sets = parameter_sets(std::span(frame_).subspan(kHeaderSize, f.video_size()));
       if (!sets.empty()) break;
     }
-    result_.skipped_bytes += f.total();
+    result_.skipped_bytes += f.size;
   }
   if (first == scan.frames.size()) {
     fail(scan.frames.empty() ? "文件中没有完整的视频帧" : "文件中没有可播放的视频");
     return result_;
   }
-  if (!probe_video(std::span(frame_).subspan(kHeaderSize, scan.frames[first].video_size)) ||
+  if (!probe_video(std::span(frame_).subspan(kHeaderSize, scan.frames[first].video_size())) ||
       !open_output(sets) || (scan.has_sound && !open_sound())) {
     return result_;
   }
   const std::string part = part_.string();
   int err = avio_open(&out_->pb, part.c_str(), AVIO_FLAG_WRITE);
   if (err < 0) {
-    fail("无法创建MP4文件：" + av_text(err));
+    fail("无法创建MP4文件：", av_text(err));
     return result_;
   }
   AVDictionary* options = nullptr;
@@ -403,7 +380,7 @@ Mp4ExportResult Exporter::run() {
   err = avformat_write_header(out_.get(), &options);
   av_dict_free(&options);
   if (err < 0) {
-    fail("无法写入MP4文件：" + av_text(err));
+    fail("无法写入MP4文件：", av_text(err));
     return result_;
   }
 
@@ -414,19 +391,19 @@ Mp4ExportResult Exporter::run() {
   bool have_held = false;
   std::uint32_t held_number = 0;
   std::int64_t pts = 0;
-  std::int64_t step = kVideoClock / pacing_fps(scan.frames[first].fps);
+  std::int64_t step = kVideoClock / scan.frames[first].fps;
   bool waiting = false;
   for (std::size_t i = first; i < scan.frames.size(); ++i) {
     const ScannedFrame& f = scan.frames[i];
     if (!report(kScanShare + (1 - kScanShare) * double(f.offset) / double(total))) return result_;
     if (f.after_gap && !f.idr) waiting = true;
     if ((waiting && !f.idr) || !read_frame(f)) {
-      result_.skipped_bytes += f.total();
+      result_.skipped_bytes += f.size;
       waiting = true;
       continue;
     }
     waiting = false;
-    const int fps = pacing_fps(f.fps);
+    const int fps = f.fps;  // a pacing value
     if (have_held) {
       // Frame numbers keep lost frames' time; equal, backward or wild ones
       // (a recording appended to the file) advance by one frame.
@@ -439,9 +416,9 @@ Mp4ExportResult Exporter::run() {
     step = kVideoClock / fps;
     const auto bytes = std::span<const std::uint8_t>(frame_);
     if (sound_ && f.sound_size > 0 &&
-        !add_sound(bytes.subspan(kHeaderSize + f.video_size, f.sound_size), pts))
+        !add_sound(bytes.subspan(kHeaderSize + f.video_size(), f.sound_size), pts))
       return result_;
-    const auto video = bytes.subspan(kHeaderSize, f.video_size);
+    const auto video = bytes.subspan(kHeaderSize, f.video_size());
     held.assign(video.begin(), video.end());
     held_key = f.idr;
     held_number = f.number;
@@ -454,7 +431,7 @@ Mp4ExportResult Exporter::run() {
   if (sound_ && !encode_sound(true)) return result_;
   err = av_write_trailer(out_.get());
   if (err < 0) {
-    fail("无法写入MP4文件：" + av_text(err));
+    fail("无法写入MP4文件：", av_text(err));
     return result_;
   }
   avio_closep(&out_->pb);
@@ -479,7 +456,8 @@ Mp4ExportResult export_mp4(const std::filesystem::path& in, const std::filesyste
     std::filesystem::rename(part, out, ec);
     if (ec) {
       r.ok = false;
-      r.error = "无法保存MP4文件：" + ec.message();
+      r.error = "无法保存MP4文件：";
+      r.detail = ec.message();
     }
   }
   if (!r.ok) std::filesystem::remove(part, ec);

@@ -28,10 +28,6 @@ std::u16string_view exception_notice(unsigned code) {
   }
 }
 
-std::u16string event_line(std::u16string_view pattern, const std::vector<std::u16string>& args) {
-  return fill_pattern(pattern, args);
-}
-
 namespace {
 
 // The parts of stored that pattern's placeholders stand for (in their
@@ -82,8 +78,8 @@ std::u16string event_shown(std::u16string_view stored) {
 }
 
 std::u16string live_start_failed_text(std::u16string_view address, int channel, int error) {
-  return event_line(kLiveStartFailed,
-                    {std::u16string(address), u16_number(channel), u16_number(error)});
+  return fill_pattern(kLiveStartFailed,
+                      {std::u16string(address), u16_number(channel), u16_number(error)});
 }
 
 EventLog::EventLog() : slots_(kEventSlots) {}

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "model/event_log.h"
 #include "model/i18n.h"
 
 namespace model {

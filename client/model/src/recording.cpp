@@ -148,7 +148,7 @@ DiskCheckResult disk_space_check(RecordingDrives& d, ClientSettings& settings, S
   }
   int next = (previous >= first && previous < last) ? previous + 1 : first;
   const std::u16string folder = delete_recordings(d.drives[static_cast<std::size_t>(next)]);
-  log.append(event_line(kFileDeleted, {std::u16string(folder)}), now);
+  log.append(fill_pattern(kFileDeleted, {std::u16string(folder)}), now);
   r.action = DiskAction::kDeletedRecordings;
   return r;
 }

@@ -14,11 +14,6 @@ std::u16string ascii(const char* s) {
   return std::u16string(s, s + std::char_traits<char>::length(s));
 }
 
-// The pattern in the operator's language with its parts.
-std::u16string shown(std::u16string_view pattern, const std::vector<std::u16string>& args) {
-  return tx(pattern, args);
-}
-
 std::u16string fixed(double v, int decimals) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, std::isfinite(v) ? v : 0.0);
@@ -58,15 +53,15 @@ double RateMeter::per_second() const {
 
 std::vector<std::u16string> health_lines(const PaneHealth& h) {
   std::vector<std::u16string> lines;
-  lines.push_back(shown(u"连接：%1", {h.connect.empty() ? tx(u"正在连接") : h.connect}));
-  lines.push_back(shown(u"帧率：%1 帧/秒   码率：%2 kbit/s", {fixed(h.fps, 1), fixed(h.kbps, 0)}));
+  lines.push_back(tx(u"连接：%1", {h.connect.empty() ? tx(u"正在连接") : h.connect}));
+  lines.push_back(tx(u"帧率：%1 帧/秒   码率：%2 kbit/s", {fixed(h.fps, 1), fixed(h.kbps, 0)}));
   lines.push_back(
       h.since_picture_ms < 0
           ? tx(u"画面：尚无")
-          : shown(u"画面：%1 秒前", {fixed(static_cast<double>(h.since_picture_ms) / 1000.0, 1)}));
-  lines.push_back(shown(u"重连：%1 次", {fixed(h.reconnects, 0)}));
-  if (!h.last_failure.empty()) lines.push_back(shown(u"故障：%1", {h.last_failure}));
-  if (!h.position.empty()) lines.push_back(shown(u"位置：%1", {h.position}));
+          : tx(u"画面：%1 秒前", {fixed(static_cast<double>(h.since_picture_ms) / 1000.0, 1)}));
+  lines.push_back(tx(u"重连：%1 次", {fixed(h.reconnects, 0)}));
+  if (!h.last_failure.empty()) lines.push_back(tx(u"故障：%1", {h.last_failure}));
+  if (!h.position.empty()) lines.push_back(tx(u"位置：%1", {h.position}));
   return lines;
 }
 
@@ -81,8 +76,8 @@ std::u16string clock_text(const LocalTime& t) {
 }
 
 std::u16string stall_text(const LocalTime& since, std::int64_t stalled_ms) {
-  return shown(u"%1 起，已 %2 秒",
-               {clock_text(since), fixed(static_cast<double>(stalled_ms / 1000), 0)});
+  return tx(u"%1 起，已 %2 秒",
+            {clock_text(since), fixed(static_cast<double>(stalled_ms / 1000), 0)});
 }
 
 std::u16string notice_words(unsigned notice) {
@@ -105,9 +100,9 @@ std::optional<std::u16string> DeviceWatch::observe(int server, std::u16string_vi
   if (known && it->second == seen) return std::nullopt;
   state_[server] = seen;
   // The line is stored: it stays as written (the log window translates it).
-  if (seen == Seen::down) return event_line(kDeviceLost, {std::u16string(name)});
+  if (seen == Seen::down) return fill_pattern(kDeviceLost, {std::u16string(name)});
   if (!known) return std::nullopt;
-  return event_line(kDeviceBack, {std::u16string(name)});
+  return fill_pattern(kDeviceBack, {std::u16string(name)});
 }
 
 bool DeviceWatch::down(int server) const {

@@ -1,7 +1,6 @@
 #include "model/talkback.h"
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "model/i18n.h"
 #include "voice/voice.h"
@@ -45,7 +44,7 @@ std::vector<std::u16string> talk_channel_items(const ServerRecord& server, bool 
     const std::u16string name =
         quick ? std::u16string{}
               : shown_channel_name(server.channels[static_cast<std::size_t>(c)].name, c);
-    items.push_back(tx(u"通道%1:%2", {number(c), std::u16string(name)}));
+    items.push_back(tx(u"通道%1:%2", {number(c), name}));
   }
   return items;
 }

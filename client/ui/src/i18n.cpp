@@ -7,16 +7,12 @@
 
 #include "controls/skin.h"
 #include "model/i18n.h"
+#include "ui/message_box.h"
 
 namespace ui {
 
 namespace {
 bool g_english = false;
-
-std::u16string u16_of(const QString& s) {
-  return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()),
-                        static_cast<std::size_t>(s.size()));
-}
 }  // namespace
 
 QString choose_language(const QString& option, const QString& locale_name) {
@@ -38,7 +34,7 @@ bool install_language(const QString& language, const QString& folder) {
   if (!QCoreApplication::installTranslator(translator.get())) return false;
   translator.release();  // owned by the application object
   g_english = true;
-  model::set_translation([](std::u16string_view s) { return u16_of(tx(s)); });
+  model::set_translation([](std::u16string_view s) { return u16(tx(s)); });
   skin::set_picture_language(QStringLiteral("en"));
   return true;
 }

@@ -1238,9 +1238,10 @@ void CTavimorDlg::on_stream_notice(int pane, unsigned wparam) {
   // The SDK ended the file at its last whole frame; the pane stops recording.
   CMyOutput* p = panes_[static_cast<std::size_t>(pane)];
   p->StopRecording();
-  state_.events.append(model::event_line(model::kRecordWriteFailed,
-                                         {ui::u16(p->Address()), model::u16_number(p->Channel())}),
-                       clock_->local_now());
+  state_.events.append(
+      model::fill_pattern(model::kRecordWriteFailed,
+                          {ui::u16(p->Address()), model::u16_number(p->Channel())}),
+      clock_->local_now());
 }
 
 void CTavimorDlg::OnException(unsigned code, long login_handle) {

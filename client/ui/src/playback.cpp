@@ -994,17 +994,8 @@ void CLocalFilePlay::OnClipEnd() {
 
 namespace {
 
-// The exporter's texts are fixed, or a fixed part up to "：" and the
-// system's words after it, which stay as they come.
-QString export_error(const std::string& error) {
-  const QString text = QString::fromStdString(error);
-  const qsizetype colon = text.indexOf(QChar(0xFF1A));
-  if (colon < 0) return tx(error.c_str());
-  return tx(text.left(colon + 1).toUtf8().constData()) + text.mid(colon + 1);
-}
-
 QString export_message(const exporter::Mp4ExportResult& r, const QString& target) {
-  if (!r.ok) return tx("导出失败：%1").arg(export_error(r.error));
+  if (!r.ok) return tx("导出失败：%1").arg(tx(r.error.c_str()) + QString::fromStdString(r.detail));
   if (r.skipped_bytes > 0)
     return tx("导出完成：%1（已跳过损坏的数据%2字节）").arg(target).arg(r.skipped_bytes);
   return tx("导出完成：%1").arg(target);

@@ -165,6 +165,8 @@ bool scan_frames(ByteSource& source, const std::function<bool()>& keep_going,
     e.size = static_cast<std::uint32_t>(h.total());
     e.fps = static_cast<std::uint16_t>(pacing_fps(h.fps));
     e.idr = h.idr;
+    e.number = h.number;
+    e.sound_size = h.sound_size;
     add(e);
     pos = end;
   }

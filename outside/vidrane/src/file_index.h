@@ -17,6 +17,8 @@ struct IndexEntry {
   std::uint32_t size = 0;  // header + both parts
   std::uint16_t fps = 25;  // pacing value
   bool idr = false;
+  std::uint32_t number = 0;      // as recorded
+  std::uint32_t sound_size = 0;  // of the second part
 };
 
 // Random access to the bytes being indexed.

@@ -16,7 +16,8 @@ struct Mp4ExportResult {
   std::uint64_t audio_frames = 0;   // AAC packets written
   std::uint64_t skipped_bytes = 0;  // of the recording, damaged or not playable
   double duration_s = 0;            // of the video track
-  std::string error;                // why it failed (a text for the operator)
+  std::string error;                // why it failed: a fixed text for the operator
+  std::string detail;               // the system's or FFmpeg's words after it, if any
 };
 
 // Writes the MP4 to out + ".part" and renames it to out when whole; on failure

@@ -21,16 +21,14 @@ struct Event {
   bool operator==(const Event&) const = default;
 };
 
-// The composed event lines. They are stored as written; the log window shows
-// them in the operator's language (event_shown).
+// The composed event lines, filled by fill_pattern. They are stored as
+// written; the log window shows them in the operator's language (event_shown).
 inline constexpr std::u16string_view kLiveStartFailed = u"访问IP:%1 通道%2 连接启动失败 dwErr = %3";
 inline constexpr std::u16string_view kRecordWriteFailed =
     u"访问IP:%1 通道%2 录像写入失败,录像已停止";
 inline constexpr std::u16string_view kDeviceLost = u"设备 %1 失去连接";
 inline constexpr std::u16string_view kDeviceBack = u"设备 %1 恢复连接";
 inline constexpr std::u16string_view kFileDeleted = u"删除文件%1成功";
-
-std::u16string event_line(std::u16string_view pattern, const std::vector<std::u16string>& args);
 
 // A stored event line in the operator's language: a composed line of one of
 // the patterns above with its parts kept, any other line by exact lookup.
